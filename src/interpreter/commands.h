@@ -1,0 +1,13 @@
+// The command table: every command word of the language and its handler.
+// A handler takes the argument text and returns success or failure.
+#pragma once
+
+#include <string_view>
+
+using CommandHandler = bool (*)(std::string_view args);
+
+// The handler of an upper-cased command word, or nullptr for an unknown word.
+CommandHandler findCommand(std::string_view upperWord);
+// Handler of the words whose subsystem is not part of this build yet: a
+// silent failure.
+bool commandNotAvailable(std::string_view args);

@@ -1,0 +1,241 @@
+// Console, speech and sound commands.
+#include "interpreter/console_commands.h"
+
+#include "console/console.h"
+#include "interpreter/commands.h"
+#include "interpreter/file_commands.h"
+#include "interpreter/script.h"
+#include "interpreter/values.h"
+#include "platform/text.h"
+#include "speech/speech.h"
+
+namespace {
+
+bool midiOpen = false;
+
+// Reads values until one fails and joins them; `args` keeps what was not read.
+std::string joinValues(std::string_view& args) {
+    std::string joined, value;
+    while (readValue(args, value)) joined += value;
+    return joined;
+}
+
+// Removes a trailing "&" (then trims); true when there was one.
+bool stripAmpersand(std::string_view& args) {
+    if (args.empty() || args.back() != '&') return false;
+    args = trimView(args.substr(0, args.size() - 1));
+    return true;
+}
+
+} // namespace
+
+void resetConsoleCommands() { midiOpen = false; }
+
+std::string readKeyNotation(bool echo, bool withModifiers) {
+    uint8_t key = echo ? readKeyEcho() : readKey();
+    std::string notation;
+    if (key == 0) notation = "#0#" + decimal(readKey());
+    else if (key < 32 || withModifiers) notation = "#" + decimal(key);
+    else notation = std::string(1, static_cast<char>(key));
+    if (withModifiers) notation = keyModifierFlags() + notation;
+    return notation;
+}
+
+bool commandEscreve(std::string_view args) {
+    runState.statusCode = 0;
+    bool noLineEnd = stripAmpersand(args);
+    if (!args.empty() && args[0] == '#') return writeToSlot(args, noLineEnd);
+    bool mute = startsWithUpperLatin(args, "MUDO");
+    if (mute) args.remove_prefix(4);
+    args = trimView(args);
+    if (args.empty()) {
+        writeStandardOutput("\r\n");
+    } else {
+        std::string text = joinValues(args);
+        writeStandardOutput(text);
+        if (!noLineEnd) writeStandardOutput("\r\n");
+        if (!mute) speakText(text);
+        if (!args.empty()) return false;
+    }
+    waitWhileSoundBusy();
+    return true;
+}
+
+bool commandLe(std::string_view args) {
+    runState.statusCode = 0;
+    args = trimView(args);
+    if (args.empty()) {
+        readStandardInputLine();
+        return true;
+    }
+    if (startsWithUpperLatin(args, "MOUSE ") || startsWithUpperLatin(args, "RATO ")) {
+        // The mouse position belongs to the desktop, which this build lacks.
+        return false;
+    }
+    std::string text(args);
+    bool withModifiers = false;
+    std::string upper = toUpperLatin(text);
+    size_t tecla = upper.find("TECLA ");
+    if (tecla != std::string::npos) {
+        text.erase(tecla, 6);
+        text = trim(text);
+        if (text.empty() || text.back() != '&') text += '&';
+        withModifiers = true;
+    }
+    std::string_view rest = text;
+    bool singleKey = stripAmpersand(rest);
+    if (rest.empty()) {
+        readKey();
+        return true;
+    }
+    if (rest[0] == '#') return readFromSlot(rest);
+    enum Mode { Talking, Edit, Plain, Hidden } mode = Talking;
+    if (startsWithUpperLatin(rest, "EDITA")) {
+        mode = Edit;
+        rest.remove_prefix(5);
+    } else if (startsWithUpperLatin(rest, "CONSOLE ")) {
+        // Output of captured programs arrives with program execution.
+        return false;
+    } else if (startsWithUpperLatin(rest, "MUDO")) {
+        mode = Plain;
+        rest.remove_prefix(4);
+    } else if (startsWithUpperLatin(rest, "SENHA")) {
+        mode = Hidden;
+        rest.remove_prefix(5);
+    }
+    int target;
+    if (!readVariable(rest, target)) return false;
+    if (singleKey) {
+        variable(target) = readKeyNotation(mode == Talking || mode == Edit, withModifiers);
+        return true;
+    }
+    // The field editor comes with the talking line editor.
+    if (mode == Edit) return false;
+    uint8_t saved = textAttribute;
+    if (mode == Hidden) textAttribute = 0;
+    // Talking mode reads with plain echo until the talking line editor exists.
+    std::string line = readStandardInputLine();
+    textAttribute = saved;
+    variable(target) = line;
+    return true;
+}
+
+bool commandFala(std::string_view args) {
+    bool noWait = stripAmpersand(args);
+    if (args.empty()) {
+        stopSound();
+        if (!noWait) waitWhileSoundBusy();
+        return true;
+    }
+    std::string text = joinValues(args);
+    speakText(text);
+    if (!noWait) waitWhileSoundBusy();
+    return args.empty();
+}
+
+bool commandSoletra(std::string_view args) {
+    if (args.empty()) return false;
+    std::string value;
+    if (!readValue(args, value)) value.clear();
+    spellText(value);
+    writeStandardOutput(value);
+    waitWhileSoundBusy();
+    return true;
+}
+
+bool commandFalahora(std::string_view args) { return commandNotAvailable(args); }
+
+bool commandBipa(std::string_view args) {
+    std::string value = "0";
+    if (!args.empty() && !readValue(args, value)) return false;
+    if (value == "1") clickSound();
+    else errorBeep();
+    return true;
+}
+
+bool commandAlarme(std::string_view args) { return commandNotAvailable(args); }
+
+bool commandEspera(std::string_view args) {
+    if (args.empty()) return false;
+    runState.statusCode = 0;
+    bool milliseconds = startsWithUpperLatin(args, "MS");
+    if (milliseconds) args.remove_prefix(2);
+    std::string value;
+    int32_t n;
+    if (!readValue(args, value) || !convertInteger(value, n)) return false;
+    if (args.empty()) {
+        int64_t ms = milliseconds ? static_cast<int64_t>(n) : static_cast<int64_t>(n) * 1000;
+        // The wait is a 16-bit count of milliseconds.
+        waitMs(static_cast<int>(ms & 0xFFFF));
+        return true;
+    }
+    std::string title;
+    if (!readValue(args, title)) return true;
+    std::string awaited = toUpperLatin(title);
+    // Without a desktop the only window there is to watch is the console.
+    for (int64_t i = 0; i < 2 * static_cast<int64_t>(n); ++i) {
+        if (toUpperLatin(consoleTitle()).find(awaited) != std::string::npos) return true;
+        waitMs(500);
+    }
+    runState.statusCode = 1;
+    return true;
+}
+
+bool commandTela(std::string_view args) {
+    if (args.empty()) return false;
+    std::string text = toUpperLatin(args);
+    if (text.size() == 1 && text[0] >= 'A' && text[0] <= 'Z') text = variable(text[0]);
+    if (text == "LIMPA") {
+        clearScreen();
+    } else if (text == "MINIMIZADA") {
+        setConsoleWindowState(WindowState::Hidden);
+    } else if (text == "NORMAL") {
+        setConsoleWindowState(WindowState::Normal);
+    } else if (!text.empty() && text[0] == '@') {
+        size_t comma = text.find(',');
+        if (comma == std::string::npos) return false;
+        int32_t column, row;
+        if (!convertInteger(trimView(std::string_view(text).substr(1, comma - 1)), column) ||
+            !convertInteger(trimView(std::string_view(text).substr(comma + 1)), row))
+            return false;
+        moveCursor(column, row);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+static bool readColour(std::string_view args, int32_t& colour) {
+    std::string value;
+    return !args.empty() && readValue(args, value) && convertInteger(value, colour);
+}
+
+bool commandCor(std::string_view args) {
+    int32_t colour;
+    if (!readColour(args, colour)) return false;
+    setTextColour(colour);
+    return true;
+}
+
+bool commandFundo(std::string_view args) {
+    int32_t colour;
+    if (!readColour(args, colour)) return false;
+    setBackgroundColour(colour);
+    return true;
+}
+
+bool commandTitulo(std::string_view args) {
+    if (args.empty()) return false;
+    std::string value;
+    if (!readValue(args, value)) value.clear();
+    setConsoleTitle(value);
+    return true;
+}
+
+bool commandMensagem(std::string_view args) { return commandNotAvailable(args); }
+bool commandToca(std::string_view args) { return commandNotAvailable(args); }
+bool commandMci(std::string_view args) { return commandNotAvailable(args); }
+bool commandMidi(std::string_view args) {
+    (void)midiOpen;
+    return commandNotAvailable(args);
+}

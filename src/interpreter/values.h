@@ -1,0 +1,37 @@
+// Where the script's values live and how arguments are read: 26 letter
+// variables and up to 101 named "$" variables, all texts; readVariable and
+// readValue take tokens from the front of a command's argument text;
+// evaluateExpression does the integer arithmetic inside parentheses; SEJA
+// assigns, with its built-in functions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+constexpr int FIRST_SLOT = 65;       // A
+constexpr int FIRST_NAMED_SLOT = 91; // the first "$" name
+constexpr int LAST_SLOT = 191;
+constexpr int MAX_NAMES = 101;
+
+// The text in a variable slot (65..191).
+std::string& variable(int slot);
+// Empties every variable and the name table.
+void resetVariables();
+// The slot of a "$" name (without the "$"), appending it when new; -1 when
+// the table is full.
+int namedSlot(std::string_view name);
+
+bool readVariable(std::string_view& text, int& slot);
+bool readValue(std::string_view& text, std::string& value);
+// Reads the expression after "(", leaving `text` at the token that ended it.
+bool evaluateExpression(std::string_view& text, int32_t& result);
+
+// The command-line parameters SEJA ... PARAMS reports.
+void setScriptParameters(std::vector<std::string> parameters);
+// The pseudo-random generator of RAND, seeded by RANDOMIZA.
+void seedRandom(uint32_t seed);
+uint32_t randomBelow(uint32_t limit);
+
+bool commandSeja(std::string_view args);

@@ -1,0 +1,35 @@
+// Platform factory.
+#include "platform/factory.h"
+
+#include "platform/headless/headless_console.h"
+#include "platform/linux/terminal_console.h"
+
+#include <unistd.h>
+
+std::unique_ptr<ConsoleBackend> makeConsoleBackend(const std::string& kind, std::string& error) {
+    std::string chosen = kind;
+    if (chosen.empty()) chosen = (isatty(0) && isatty(1)) ? "terminal" : "headless";
+    if (chosen == "headless") return makeHeadlessConsole(HeadlessOptions{});
+    if (chosen == "terminal") {
+        if (!isatty(0) || !isatty(1)) {
+            error = "the terminal console needs a terminal on standard input and output";
+            return nullptr;
+        }
+        auto backend = makeTerminalConsole();
+        if (!backend) error = "the terminal console is not available";
+        return backend;
+    }
+    if (chosen == "window") {
+        error = "the window console is not available in this build";
+        return nullptr;
+    }
+    error = "unknown console '" + kind + "' (window, terminal or headless)";
+    return nullptr;
+}
+
+std::unique_ptr<AudioSink> makeAudioSinkFor(const std::string& spec, std::string& error) {
+    if (spec.empty() || spec == "none" || spec == "device") return makeNoneSink();
+    if (spec.rfind("capture:", 0) == 0 && spec.size() > 8) return makeCaptureSink(spec.substr(8));
+    error = "unknown audio '" + spec + "' (device, none or capture:FILE)";
+    return nullptr;
+}
