@@ -121,6 +121,7 @@ void createSetupFiles(const std::string& setup, const std::string& workDir, cons
 }
 
 class GoldenScript : public ::testing::TestWithParam<std::string> {};
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(GoldenScript);
 
 TEST_P(GoldenScript, TranscriptMatches) {
     const std::string name = GetParam();
