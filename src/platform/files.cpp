@@ -2,7 +2,9 @@
 #include "platform/files.h"
 
 #include <cstdio>
+#include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,4 +80,30 @@ std::string executableDirectory() {
     std::string path(buf, static_cast<size_t>(n));
     size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+int openAppendFile(const std::string& path, bool truncate) {
+    int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (truncate ? O_TRUNC : 0);
+    int fd = open(path.c_str(), flags, 0666);
+    return fd < 0 ? -1 : fd;
+}
+
+bool appendToFile(int handle, const char* bytes, size_t size) {
+    while (size > 0) {
+        ssize_t n = write(handle, bytes, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool closeAppendFile(int handle) { return handle >= 0 && close(handle) == 0; }
+
+bool fileSize(const std::string& path, int64_t& size) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    size = st.st_size;
+    return true;
 }

@@ -2,6 +2,8 @@
 // UTF-8 (see paths.h for how script paths are mapped).
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 bool readWholeFile(const std::string& path, std::string& content);
@@ -14,3 +16,13 @@ bool makeDirectories(const std::string& path);
 void copyMissingTree(const std::string& from, const std::string& to);
 // The folder holding the running executable.
 std::string executableDirectory();
+
+// A file that receives bytes at its end (downloads). `truncate` empties it
+// first; a missing file is created. The handle, or -1 when it cannot be opened.
+int openAppendFile(const std::string& path, bool truncate);
+// Writes every byte or answers false.
+bool appendToFile(int handle, const char* bytes, size_t size);
+// False when the file could not be completed.
+bool closeAppendFile(int handle);
+// The size of a regular file; false when there is none.
+bool fileSize(const std::string& path, int64_t& size);
