@@ -5,6 +5,7 @@
 
 #include "interpreter/console_commands.h"
 #include "interpreter/control_flow.h"
+#include "interpreter/download_command.h"
 #include "interpreter/file_commands.h"
 #include "interpreter/lista.h"
 #include "interpreter/script.h"
@@ -84,7 +85,7 @@ const CommandEntry COMMAND_TABLE[] = {
     {"MCI", commandMci},
     {"MIDI", commandMidi},
     // Network.
-    {"TRAZDAREDE", commandNotAvailable},
+    {"TRAZDAREDE", commandTrazdarede},
     {"INTERNET", commandNotAvailable},
     {"CONECTA", commandNotAvailable},
     {"ATIVASSL", commandNotAvailable},

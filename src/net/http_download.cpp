@@ -1,0 +1,305 @@
+// The HTTP download.
+#include "net/http_download.h"
+
+#include "console/console.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "speech/speech.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr int BLOCK_SIZE = 4096;
+// Stands for the length of a body announced without a Content-Length.
+constexpr int64_t UNKNOWN_LENGTH = 999999999;
+
+// Digits only, at most `maxDigits` of them.
+bool readDecimal(std::string_view text, int64_t& value, size_t maxDigits) {
+    if (text.empty() || text.size() > maxDigits) return false;
+    value = 0;
+    for (char c : text) {
+        if (!isDigitChar(c)) return false;
+        value = value * 10 + (c - '0');
+    }
+    return true;
+}
+
+bool hasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
+// What one connection holds while it lasts; released on every way out.
+struct Connection {
+    int socket = -1;
+    NetReader* reader = nullptr;
+    bool started = false;
+};
+
+void release(Connection& c) {
+    if (c.reader) readerFree(c.reader);
+    if (c.socket >= 0) netClose(c.socket);
+    if (c.started) netCleanup();
+    c = Connection {};
+}
+
+bool sendRequest(int socket, const UrlParts& parts, std::string_view userAgent, std::string_view cookie,
+                 bool resume, int64_t offset) {
+    bool ok = netSendLine(socket, "GET " + parts.path + " HTTP/1.0") &&
+              netSendLine(socket, "User-Agent: " + std::string(userAgent)) &&
+              netSendLine(socket, "Accept: */*") &&
+              netSendLine(socket, "Host: " + parts.host) &&
+              netSendLine(socket, "Connection: close");
+    if (ok && resume) ok = netSendLine(socket, "Range: bytes=" + decimal(offset) + "-");
+    if (ok && !cookie.empty()) ok = netSendLine(socket, "Cookie: " + std::string(cookie));
+    return ok && netSendLine(socket, "");
+}
+
+// A Location that names only a path ("/x") stays on the same server.
+std::string absoluteLocation(const std::string& location, const UrlParts& from) {
+    if (location.empty() || location[0] != '/' || location.rfind("//", 0) == 0) return location;
+    std::string url = from.secure ? "https://" : "http://";
+    url += from.host;
+    if (!from.portText.empty()) url += ":" + from.portText;
+    return url + location;
+}
+
+void speakProgress(int64_t fileSize, int64_t announced, int64_t offset, std::string_view fileName) {
+    for (const std::string& piece : downloadProgressPieces(fileSize, announced, offset, fileName)) speakText(piece);
+}
+
+} // namespace
+
+bool splitUrl(std::string_view url, UrlParts& parts) {
+    parts = UrlParts {};
+    size_t scheme = url.find("://");
+    if (scheme == std::string_view::npos) return false;
+    parts.secure = startsWithUpperLatin(url, "HTTPS");
+    std::string_view address = url.substr(scheme + 3);
+    // The port belongs to the host part only: a colon in the path or the
+    // query is part of the resource's name.
+    size_t slash = address.find('/');
+    std::string_view authority = address.substr(0, slash);
+    parts.path = slash == std::string_view::npos ? "/" : std::string(address.substr(slash));
+    size_t colon = authority.find(':');
+    if (colon != std::string_view::npos) {
+        parts.portText = std::string(authority.substr(colon + 1));
+        authority = authority.substr(0, colon);
+    }
+    parts.host = std::string(authority);
+    return !parts.host.empty();
+}
+
+bool urlPort(const UrlParts& parts, uint16_t& port) {
+    if (parts.portText.empty()) {
+        port = parts.secure ? 443 : 80;
+        return true;
+    }
+    int64_t value;
+    if (!readDecimal(parts.portText, value, 5) || value < 1 || value > 65535) return false;
+    port = static_cast<uint16_t>(value);
+    return true;
+}
+
+bool readHttpStatus(NetReader* reader, HttpAnswer& answer) {
+    answer = HttpAnswer {};
+    std::string line;
+    if (!readerGetLine(reader, line, HTTP_ANSWER_SECONDS, HTTP_MAX_HEADER_LINE)) return false;
+    size_t space = line.find(' ');
+    std::string_view code = std::string_view(line).substr(space == std::string::npos ? 0 : space + 1);
+    int64_t value;
+    if (code.size() < 3 || !readDecimal(code.substr(0, 3), value, 3)) return false;
+    answer.status = static_cast<int>(value);
+    return true;
+}
+
+bool readHttpHeaders(NetReader* reader, HttpAnswer& answer) {
+    std::string line;
+    for (int count = 0; count < HTTP_MAX_HEADER_LINES; ++count) {
+        if (!readerGetLine(reader, line, HTTP_ANSWER_SECONDS, HTTP_MAX_HEADER_LINE)) return false;
+        if (line.empty()) return true;
+        size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        std::string name = toUpperAscii(trimView(std::string_view(line).substr(0, colon)));
+        std::string_view value = trimView(std::string_view(line).substr(colon + 1));
+        if (name == "LOCATION") {
+            answer.hasLocation = true;
+            answer.location = std::string(value);
+        } else if (name == "CONTENT-LENGTH") {
+            if (!readDecimal(value, answer.contentLength, 18)) return false;
+        } else if (name == "CONTENT-RANGE") {
+            // "bytes first-last/total": only the first byte matters here.
+            if (!startsWithUpperLatin(value, "BYTES ")) return false;
+            std::string_view range = trimView(value.substr(6));
+            if (!readDecimal(range.substr(0, range.find('-')), answer.rangeStart, 18)) return false;
+            answer.hasContentRange = true;
+        }
+    }
+    return false;
+}
+
+std::string generalNumber(double value) {
+    if (!std::isfinite(value)) return "0";
+    if (value == 0) return "0";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2e", value);
+    std::string s = text;
+    size_t e = s.find('e');
+    int exponent = std::atoi(s.c_str() + e + 1);
+    std::string result;
+    if (exponent >= 3 || std::fabs(value) < 0.00001) {
+        std::string mantissa = s.substr(0, e);
+        while (mantissa.back() == '0') mantissa.pop_back();
+        if (mantissa.back() == '.') mantissa.pop_back();
+        result = mantissa + "E" + decimal(exponent);
+    } else {
+        std::snprintf(text, sizeof text, "%.*f", 2 - exponent, value);
+        result = text;
+        if (result.find('.') != std::string::npos) {
+            while (result.back() == '0') result.pop_back();
+            if (result.back() == '.') result.pop_back();
+        }
+    }
+    for (char& c : result) {
+        if (c == '.') c = ',';
+    }
+    return result;
+}
+
+std::vector<std::string> downloadProgressPieces(int64_t fileSize, int64_t announced, int64_t offset,
+                                                std::string_view fileName) {
+    constexpr int64_t GB = 1073741824, MB = 1048576, KB = 1024;
+    std::vector<std::string> pieces;
+    if (announced == 0) {
+        pieces.push_back(decimal(fileSize) + " bytes escritos em disco.");
+    } else {
+        int64_t total = announced + offset;
+        std::string percent = generalNumber(static_cast<double>(fileSize) / static_cast<double>(total) * 100);
+        percent = percent.substr(0, percent.find('E'));
+        std::string amount = total >= GB ? decimal(total / GB) + "GB."
+                           : total >= MB ? decimal(total / MB) + "MB."
+                           : total >= KB ? decimal(total / KB) + "KB."
+                                         : decimal(total) + "Bytes.";
+        pieces.push_back("Recebidos: ");
+        pieces.push_back(percent + "% de " + amount);
+    }
+    double size = static_cast<double>(fileSize);
+    pieces.push_back(fileSize >= GB ? generalNumber(size / GB) + " GigaBytes gravados."
+                   : fileSize >= MB ? generalNumber(size / MB) + " MegaBytes gravados."
+                   : fileSize >= KB ? generalNumber(size / KB) + " KBytes gravados."
+                                    : generalNumber(size) + " Bytes gravados.");
+    pieces.push_back("Arquivo: " + std::string(fileName));
+    pieces.push_back("");
+    return pieces;
+}
+
+bool httpDownload(std::string_view url, std::string_view fileName, const std::string& outputPath,
+                  bool ticks, std::string_view userAgent, std::string_view cookie) {
+    if (url.empty() || fileName.empty() || outputPath.empty()) return false;
+    // Line breaks would end the request line or a header early.
+    if (hasLineBreak(url) || hasLineBreak(userAgent) || hasLineBreak(cookie)) return false;
+
+    Connection c;
+    HttpAnswer answer;
+    std::string current(url);
+    int64_t offset = 0;
+    bool resume = false;
+    for (int redirects = 0;; ++redirects) {
+        UrlParts parts;
+        uint16_t port;
+        if (redirects > HTTP_MAX_REDIRECTS || !splitUrl(current, parts) || hasLineBreak(parts.path) ||
+            !urlPort(parts, port))
+            return false;
+        if (!netStartup()) {
+            writeLineSpeak("Erro! provavelmente, n\xE3o haja conex\xE3o com a internet.");
+            return false;
+        }
+        c.started = true;
+        c.socket = parts.secure ? netConnectTls(parts.host, port) : netConnect(parts.host, port);
+        if (c.socket < 0) {
+            release(c);
+            return false;
+        }
+        resume = fileSize(outputPath, offset);
+        if (!resume) offset = 0;
+        if (!sendRequest(c.socket, parts, userAgent, cookie, resume, offset)) {
+            release(c);
+            return false;
+        }
+        c.reader = readerCreate(c.socket);
+        if (!readHttpStatus(c.reader, answer)) {
+            release(c);
+            return false;
+        }
+        if (answer.status == 400 || answer.status == 404) {
+            writeLineSpeak(answer.status == 400 ? "Erro http400:Requisi\xE7\xE3o http n\xE3o foi bem formulada."
+                                                : "Erro http404: P\xE1gina n\xE3o encontrada.");
+            release(c);
+            return false;
+        }
+        // A part of the resource is only of use when it was asked for.
+        if (answer.status == 206 && resume) writeLineSpeak("Retomando download");
+        if (!readHttpHeaders(c.reader, answer)) {
+            release(c);
+            return false;
+        }
+        if (!answer.hasLocation) break;
+        current = absoluteLocation(answer.location, parts);
+        release(c);
+    }
+
+    // Only a whole resource (200) or the missing part of the file (206 from
+    // where it ends) may touch the file; any other answer leaves it as it was.
+    bool whole = answer.status == 200;
+    bool rest = answer.status == 206 && resume && (!answer.hasContentRange || answer.rangeStart == offset);
+    int file = (whole || rest) ? openAppendFile(outputPath, whole) : -1;
+    if (file < 0) {
+        release(c);
+        return false;
+    }
+    if (whole) offset = 0;
+
+    bool unknown = answer.contentLength == 0;
+    int64_t remaining = unknown ? UNKNOWN_LENGTH : answer.contentLength;
+    int64_t inFile = offset;
+    bool failed = false, stopped = false;
+    char block[BLOCK_SIZE];
+    while (true) {
+        int n = (!unknown && remaining < BLOCK_SIZE) ? static_cast<int>(remaining) : BLOCK_SIZE;
+        if (n == 0) break;
+        bool timedOut;
+        int got = readerGetBytes(c.reader, block, n, HTTP_BODY_STALL_SECONDS, timedOut);
+        if (got > 0 && !appendToFile(file, block, static_cast<size_t>(got))) {
+            failed = true;
+            break;
+        }
+        inFile += got;
+        if (!unknown) remaining -= got;
+        if (got < n) {
+            failed = timedOut;
+            break;
+        }
+        if (ticks) clickSound();
+        if (!keyAvailable()) continue;
+        uint8_t key = readKey();
+        if (key == 0) {
+            readKey();  // the code of a special key, which means nothing here
+        } else if (key == 13) {
+            speakProgress(inFile, unknown ? 0 : answer.contentLength, offset, fileName);
+        } else if (key == 32) {
+            ticks = !ticks;
+        } else if (key == 27) {
+            writeLineSpeak("Deseja parar o download?");
+            unsigned char answerKey = readKeyEcho();
+            writeStandardOutput(std::string(answerKey >= 32 ? 1 : 0, static_cast<char>(answerKey)) + "\r\n");
+            if (upperLatin(static_cast<char>(answerKey)) == 'S') {
+                writeLineSpeak("O download foi interrompido.");
+                stopped = true;
+                break;
+            }
+        }
+    }
+    if (!closeAppendFile(file)) failed = true;
+    release(c);
+    if (failed || stopped) return false;
+    return unknown || remaining == 0;
+}
