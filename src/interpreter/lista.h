@@ -10,4 +10,9 @@ void resetLists();
 // The items of the list with exactly this name, or nullptr.
 const std::vector<std::string>* findList(std::string_view name);
 
+// Reads "[name]" from the front of `text`: the name is every character up to
+// the first "]" that follows at least one character of it; the rest is
+// trimmed. False when the text does not start with "[" or has no such "]".
+bool readListName(std::string_view& text, std::string_view& name);
+
 bool commandLista(std::string_view args);

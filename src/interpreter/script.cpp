@@ -19,6 +19,8 @@ namespace {
 std::vector<std::string> lines(1);  // lines[0] is unused: lines are 1-based
 int count = 0;
 const std::string EMPTY;
+// Longer than every word of the command table.
+constexpr size_t MAX_COMMAND_WORD = 32;
 
 // Interpreter messages (Windows-1252).
 const char* const MSG_END = "Fim do script";
@@ -101,9 +103,11 @@ bool executeLine(std::string_view text, bool restricted) {
     size_t space = text.find(' ');
     std::string_view wordText = text.substr(0, space);
     std::string_view args = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+    // Written in place: assigning a whole string costs more than the rest of
+    // a short line.
     std::string& word = runState.commandWord;
-    word.assign(wordText);
-    for (char& c : word) c = upperAscii(c);
+    word.resize(wordText.size());
+    for (size_t i = 0; i < wordText.size(); ++i) word[i] = upperAscii(wordText[i]);
     if (restricted && refusedWhenRestricted(word)) return false;
     bool ok = dispatchCommand(word, args);
     runState.errorFlag = !ok;
@@ -113,11 +117,15 @@ bool executeLine(std::string_view text, bool restricted) {
 bool dispatchCommand(std::string_view word, std::string_view args) {
     args = trimView(args);
     if (runState.debug) writeLineSpeak(std::string(word) + " " + std::string(args));
-    std::string upper(word);
-    for (char& c : upper) c = upperLatin(c);
-    CommandHandler handler = findCommand(upper);
+    // Every command word is short; a longer word is unknown and needs no lookup.
+    char upper[MAX_COMMAND_WORD];
+    CommandHandler handler = nullptr;
+    if (word.size() <= sizeof upper) {
+        for (size_t i = 0; i < word.size(); ++i) upper[i] = upperLatin(word[i]);
+        handler = findCommand(std::string_view(upper, word.size()));
+    }
     if (!handler) {
-        writeLineSpeak(MSG_INVALID_COMMAND + upper);
+        writeLineSpeak(MSG_INVALID_COMMAND + toUpperLatin(word));
         return false;
     }
     return handler(args);

@@ -14,6 +14,8 @@ std::vector<std::string> names;
 std::unordered_map<std::string, int> nameIndex;
 std::vector<std::string> parameters;
 uint32_t randSeed = 0;
+// Reused for every "$" name read, so reading a name does not allocate.
+std::string nameBuffer;
 
 // Reads a "$" name at the front of `text` (after the "$"), letters upper-cased.
 // `allowUnderscore` is false inside parentheses.
@@ -37,11 +39,16 @@ int slotOfUpperName(const std::string& upper) {
     return FIRST_NAMED_SLOT + static_cast<int>(names.size()) - 1;
 }
 
+// Deeper nesting of parentheses or signs than this fails the expression, so
+// a line of thousands of "(" cannot exhaust the stack.
+constexpr int MAX_EXPRESSION_DEPTH = 200;
+
 // Expression parser over the text after "(". Blanks (spaces only) are skipped
-// before every token.
+// before every token. With `syntaxOnly`, variables that hold no number count
+// as 0 and a division by zero gives 0: only the shape of the text matters.
 class ExpressionParser {
 public:
-    explicit ExpressionParser(std::string_view t) : text(t) {}
+    ExpressionParser(std::string_view t, bool syntaxOnly) : text(t), syntaxOnly(syntaxOnly) {}
 
     bool expression(int32_t& value) {
         if (!term(value)) return false;
@@ -92,6 +99,10 @@ private:
                     value = static_cast<int32_t>(static_cast<uint32_t>(value) * static_cast<uint32_t>(rhs));
                 } else {
                     if (rhs == 0) {
+                        if (syntaxOnly) {
+                            value = 0;
+                            continue;
+                        }
                         hardError = true;
                         return false;
                     }
@@ -111,6 +122,23 @@ private:
     }
 
     bool factor(int32_t& value) {
+        if (depth >= MAX_EXPRESSION_DEPTH) {
+            hardError = true;
+            return false;
+        }
+        ++depth;
+        bool ok = nestedFactor(value);
+        --depth;
+        return ok;
+    }
+
+    bool numericVariable(int slot, int32_t& value) {
+        if (convertInteger(variable(slot), value)) return true;
+        value = 0;
+        return syntaxOnly;
+    }
+
+    bool nestedFactor(int32_t& value) {
         size_t start = skipSpaces();
         if (start >= text.size()) return false;
         char c = text[start];
@@ -124,16 +152,15 @@ private:
         }
         if (isAsciiLetter(c)) {
             pos = start + 1;
-            return convertInteger(variable(upperAscii(c)), value);
+            return numericVariable(upperAscii(c), value);
         }
         if (c == '$') {
-            std::string name;
-            size_t n = scanName(text.substr(start + 1), false, name);
+            size_t n = scanName(text.substr(start + 1), false, nameBuffer);
             if (n == 0) return false;
-            int slot = slotOfUpperName(name);
+            int slot = slotOfUpperName(nameBuffer);
             if (slot < 0) return false;
             pos = start + 1 + n;
-            return convertInteger(variable(slot), value);
+            return numericVariable(slot, value);
         }
         if (c == '(') {
             pos = start + 1;
@@ -158,7 +185,9 @@ private:
     }
 
     std::string_view text;
+    bool syntaxOnly;
     size_t pos = 0;
+    int depth = 0;
 };
 
 const char* const WEEKDAYS[7] = {"Domingo", "Segunda", "Ter\xE7" "a", "Quarta", "Quinta", "Sexta", "S\xE1" "bado"};
@@ -234,10 +263,9 @@ bool readVariable(std::string_view& text, int& slot) {
     if (text.empty()) return false;
     char c = text[0];
     if (c == '$') {
-        std::string name;
-        size_t n = scanName(text.substr(1), true, name);
+        size_t n = scanName(text.substr(1), true, nameBuffer);
         if (n == 0) return false;
-        int s = slotOfUpperName(name);
+        int s = slotOfUpperName(nameBuffer);
         if (s < 0) return false;
         slot = s;
         text = trimView(text.substr(1 + n));
@@ -252,7 +280,7 @@ bool readVariable(std::string_view& text, int& slot) {
     return false;
 }
 
-bool readValue(std::string_view& text, std::string& value) {
+bool readValueView(std::string_view& text, std::string& scratch, std::string_view& value, bool syntaxOnly) {
     text = trimView(text);
     if (text.empty()) return false;
     char c = text[0];
@@ -260,32 +288,39 @@ bool readValue(std::string_view& text, std::string& value) {
     if (c == '-' || isDigitChar(c)) {
         used = 1;
         while (used < text.size() && isDigitChar(text[used])) ++used;
-        value.assign(text.substr(0, used));
+        value = text.substr(0, used);
     } else if (c == '"') {
-        value.clear();
-        size_t i = 1;
-        while (true) {
-            size_t q = text.find('"', i);
-            if (q == std::string_view::npos) {
-                value.append(text.substr(i));
-                i = text.size();
+        size_t q = text.find('"', 1);
+        if (q == std::string_view::npos || q + 1 >= text.size() || text[q + 1] != '"') {
+            // No doubled quote: the literal is a piece of the line itself.
+            used = q == std::string_view::npos ? text.size() : q + 1;
+            value = text.substr(1, (q == std::string_view::npos ? text.size() : q) - 1);
+        } else {
+            scratch.clear();
+            size_t i = 1;
+            while (true) {
+                q = text.find('"', i);
+                if (q == std::string_view::npos) {
+                    scratch.append(text.substr(i));
+                    i = text.size();
+                    break;
+                }
+                scratch.append(text.substr(i, q - i));
+                i = q + 1;
+                if (i < text.size() && text[i] == '"') {
+                    scratch += '"';
+                    ++i;
+                    continue;
+                }
                 break;
             }
-            value.append(text.substr(i, q - i));
-            i = q + 1;
-            if (i < text.size() && text[i] == '"') {
-                value += '"';
-                ++i;
-                continue;
-            }
-            break;
+            used = i;
+            value = scratch;
         }
-        used = i;
     } else if (c == '$') {
-        std::string name;
-        size_t n = scanName(text.substr(1), true, name);
+        size_t n = scanName(text.substr(1), true, nameBuffer);
         if (n == 0) return false;
-        int slot = slotOfUpperName(name);
+        int slot = slotOfUpperName(nameBuffer);
         if (slot < 0) return false;
         value = variable(slot);
         used = 1 + n;
@@ -293,12 +328,13 @@ bool readValue(std::string_view& text, std::string& value) {
         value = variable(upperAscii(c));
         used = 1;
     } else if (c == '(') {
-        ExpressionParser parser(text.substr(1));
+        ExpressionParser parser(text.substr(1), syntaxOnly);
         int32_t result;
         if (!parser.expression(result)) return false;
         std::string_view rest = trimView(parser.rest());
         if (rest.empty() || rest[0] != ')') return false;
-        value = decimal(result);
+        scratch = decimal(result);
+        value = scratch;
         text = trimView(rest.substr(1));
         return true;
     } else {
@@ -308,8 +344,15 @@ bool readValue(std::string_view& text, std::string& value) {
     return true;
 }
 
+bool readValue(std::string_view& text, std::string& value) {
+    std::string_view view;
+    if (!readValueView(text, value, view)) return false;
+    if (view.data() != value.data() || view.size() != value.size()) value.assign(view);
+    return true;
+}
+
 bool evaluateExpression(std::string_view& text, int32_t& result) {
-    ExpressionParser parser(text);
+    ExpressionParser parser(text, false);
     if (!parser.expression(result)) return false;
     text = parser.rest();
     return true;

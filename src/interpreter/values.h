@@ -25,6 +25,13 @@ int namedSlot(std::string_view name);
 
 bool readVariable(std::string_view& text, int& slot);
 bool readValue(std::string_view& text, std::string& value);
+// readValue without copying: `value` views the variable's slot or the
+// argument text itself (valid until either changes); only literals with
+// doubled quotes and expressions are built, in `scratch`. With `syntaxOnly`,
+// expressions accept variables that hold no number and divisions by zero,
+// so a scan can tell where a value ends whatever the variables hold.
+bool readValueView(std::string_view& text, std::string& scratch, std::string_view& value,
+                   bool syntaxOnly = false);
 // Reads the expression after "(", leaving `text` at the token that ended it.
 bool evaluateExpression(std::string_view& text, int32_t& result);
 

@@ -3,13 +3,6 @@
 
 #include <charconv>
 
-std::string_view trimView(std::string_view text) {
-    size_t b = 0, e = text.size();
-    while (b < e && isBlankChar(text[b])) ++b;
-    while (e > b && isBlankChar(text[e - 1])) --e;
-    return text.substr(b, e - b);
-}
-
 std::string trim(std::string_view text) { return std::string(trimView(text)); }
 
 std::string_view trimLeftView(std::string_view text) {
@@ -28,17 +21,6 @@ std::string toUpperLatin(std::string_view text) {
     std::string out(text);
     for (char& c : out) c = upperLatin(c);
     return out;
-}
-
-bool startsWithUpperLatin(std::string_view text, std::string_view upperPrefix) {
-    if (text.size() < upperPrefix.size()) return false;
-    for (size_t i = 0; i < upperPrefix.size(); ++i)
-        if (upperLatin(text[i]) != upperPrefix[i]) return false;
-    return true;
-}
-
-bool equalsUpperLatin(std::string_view text, std::string_view upper) {
-    return text.size() == upper.size() && startsWithUpperLatin(text, upper);
 }
 
 static int hexDigit(char c) {

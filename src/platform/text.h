@@ -10,7 +10,13 @@
 // True for the characters that trimming removes: every byte at or below the space.
 inline bool isBlankChar(char c) { return static_cast<unsigned char>(c) <= 32; }
 
-std::string_view trimView(std::string_view text);
+// Inline: the interpreter trims every argument it reads.
+inline std::string_view trimView(std::string_view text) {
+    size_t b = 0, e = text.size();
+    while (b < e && isBlankChar(text[b])) ++b;
+    while (e > b && isBlankChar(text[e - 1])) --e;
+    return text.substr(b, e - b);
+}
 std::string trim(std::string_view text);
 // Removes blanks from the front only.
 std::string_view trimLeftView(std::string_view text);
@@ -27,8 +33,15 @@ inline char upperLatin(char c) {
 }
 std::string toUpperLatin(std::string_view text);
 // True when `text` starts with `upperPrefix` once upper-cased with toUpperLatin.
-bool startsWithUpperLatin(std::string_view text, std::string_view upperPrefix);
-bool equalsUpperLatin(std::string_view text, std::string_view upper);
+inline bool startsWithUpperLatin(std::string_view text, std::string_view upperPrefix) {
+    if (text.size() < upperPrefix.size()) return false;
+    for (size_t i = 0; i < upperPrefix.size(); ++i)
+        if (upperLatin(text[i]) != upperPrefix[i]) return false;
+    return true;
+}
+inline bool equalsUpperLatin(std::string_view text, std::string_view upper) {
+    return text.size() == upper.size() && startsWithUpperLatin(text, upper);
+}
 
 // The integer conversion: leading spaces skipped, then an optional sign with
 // decimal digits that fit 32 bits, or up to 8 hexadecimal digits after "$",
