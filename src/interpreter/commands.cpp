@@ -12,8 +12,9 @@
 #include "interpreter/string_commands.h"
 #include "interpreter/values.h"
 
+#include <cstdint>
+#include <iterator>
 #include <string>
-#include <unordered_map>
 
 bool commandNotAvailable(std::string_view) { return false; }
 
@@ -108,19 +109,36 @@ const CommandEntry COMMAND_TABLE[] = {
     {"IMAGEM", commandNotAvailable},
 };
 
-const std::unordered_map<std::string_view, CommandHandler>& commandIndex() {
-    static const std::unordered_map<std::string_view, CommandHandler> index = [] {
-        std::unordered_map<std::string_view, CommandHandler> m;
-        for (const CommandEntry& e : COMMAND_TABLE) m.emplace(e.word, e.handler);
-        return m;
-    }();
-    return index;
+// Every executed line looks its word up, so the index is an open-addressing
+// table with a cheap hash rather than a general map.
+constexpr size_t INDEX_SIZE = 256;  // a power of two, well above the table's size
+static_assert(std::size(COMMAND_TABLE) < INDEX_SIZE / 2);
+
+size_t wordHash(std::string_view word) {
+    uint32_t h = 2166136261u;
+    for (char c : word) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    return h & (INDEX_SIZE - 1);
 }
+
+struct CommandIndex {
+    std::string_view words[INDEX_SIZE];
+    CommandHandler handlers[INDEX_SIZE] = {};
+    CommandIndex() {
+        for (const CommandEntry& e : COMMAND_TABLE) {
+            size_t i = wordHash(e.word);
+            while (handlers[i]) i = (i + 1) & (INDEX_SIZE - 1);
+            words[i] = e.word;
+            handlers[i] = e.handler;
+        }
+    }
+};
+
+const CommandIndex commandIndex;
 
 } // namespace
 
 CommandHandler findCommand(std::string_view upperWord) {
-    const auto& index = commandIndex();
-    auto it = index.find(upperWord);
-    return it == index.end() ? nullptr : it->second;
+    for (size_t i = wordHash(upperWord); commandIndex.handlers[i]; i = (i + 1) & (INDEX_SIZE - 1))
+        if (commandIndex.words[i] == upperWord) return commandIndex.handlers[i];
+    return nullptr;
 }
