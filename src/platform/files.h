@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 bool readWholeFile(const std::string& path, std::string& content);
 bool fileExists(const std::string& path);
@@ -26,3 +28,67 @@ bool appendToFile(int handle, const char* bytes, size_t size);
 bool closeAppendFile(int handle);
 // The size of a regular file; false when there is none.
 bool fileSize(const std::string& path, int64_t& size);
+
+// ---- Text files of the script's file slots ----
+// A buffered text file open either for reading from the start or for
+// writing at its end. Only regular files are read; writing also accepts
+// character devices such as /dev/null. Reading ends a line at CR LF, LF or a lone CR, and a
+// Ctrl+Z byte (26) ends the file; written lines end with CR LF. Operations
+// answer an I/O result: 0 for success, otherwise the errno of the failure
+// (EBADF for an operation the file was not opened for).
+constexpr size_t TEXT_FILE_BUFFER = 4096;
+enum class TextFileMode { Closed, Reading, Writing };
+struct TextFile {
+    int fd = -1;
+    TextFileMode mode = TextFileMode::Closed;
+    std::string buffer;  // reading: bytes not yet taken; writing: bytes not yet written
+    size_t position = 0; // reading: next byte of `buffer`
+    bool ended = false;  // reading: the end of the file or a Ctrl+Z was reached
+};
+int textFileOpenRead(TextFile& file, const std::string& path);
+// Opens an existing file for writing at its end. A Ctrl+Z in the last 128
+// bytes cuts the file there, so appended lines stay readable.
+int textFileOpenAppend(TextFile& file, const std::string& path);
+// Creates the file, replacing any file of that name, for writing.
+int textFileCreate(TextFile& file, const std::string& path);
+bool textFileIsOpen(const TextFile& file);
+// True when nothing is left to read (also for a file not open for reading).
+bool textFileAtEnd(TextFile& file);
+// One line without its line end.
+int textFileReadLine(TextFile& file, std::string& line);
+// Writes `text` (buffered); with `lineEnd` a CR LF follows.
+int textFileWrite(TextFile& file, std::string_view text, bool lineEnd);
+int textFileFlush(TextFile& file);
+// Writes what is buffered and closes; the file is closed even on an error.
+int textFileClose(TextFile& file);
+
+// ---- Byte files, whole files and directories (errno-style results) ----
+// A regular file opened for reading its bytes; -1 when it cannot be.
+int openByteFileForReading(const std::string& path);
+// Creates a file (or opens a character device) for writing bytes, replacing
+// a file of that name; -1 when it cannot.
+int createByteFile(const std::string& path);
+// Bytes read into `buffer` (0 at the end), or -1 on a read error.
+long readBytes(int handle, char* buffer, size_t size);
+// The number of bytes written (fewer than `size` on an error).
+size_t writeBytes(int handle, const char* bytes, size_t size);
+void closeByteFile(int handle);
+// True when both paths name one existing file.
+bool sameFile(const std::string& a, const std::string& b);
+
+// Deletes a file (not a directory).
+bool removeFile(const std::string& path);
+// Renames a file or directory; never replaces an existing target.
+bool renamePath(const std::string& from, const std::string& to);
+// Creates one directory level.
+bool createDirectory(const std::string& path);
+// Removes an empty directory.
+bool removeDirectory(const std::string& path);
+bool changeDirectory(const std::string& path);
+// The absolute current directory (UTF-8), empty when it cannot be known.
+std::string currentDirectory();
+// The entries of `folder` whose names match the wildcard `pattern`,
+// ignoring case: directories when `directories`, otherwise files. Names are
+// converted to Windows-1252 and ordered ignoring case; hidden entries
+// (names starting with ".") are never listed.
+std::vector<std::string> listDirectory(const std::string& folder, std::string_view pattern, bool directories);

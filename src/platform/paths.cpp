@@ -1,8 +1,10 @@
-// Path mapping between the scripts' Windows paths and the Linux file system.
+// Path mapping between the scripts' Windows paths and the Linux file system,
+// and the optional confinement of every mapped path to one folder.
 #include "platform/paths.h"
 
 #include "platform/encoding.h"
 
+#include <climits>
 #include <cstdlib>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -13,10 +15,21 @@ namespace {
 
 std::string homeCache;
 std::string startDir;
+std::string pathRoot;  // empty: no confinement
 
 bool exists(const std::string& path) {
     struct stat st {};
     return lstat(path.c_str(), &st) == 0;
+}
+
+std::string currentDirectoryPath() {
+    char buf[PATH_MAX];
+    return getcwd(buf, sizeof buf) ? std::string(buf) : std::string();
+}
+
+std::string canonical(const std::string& path) {
+    char buf[PATH_MAX];
+    return realpath(path.c_str(), buf) ? std::string(buf) : path;
 }
 
 // Upper case in Windows-1252 for name comparison.
@@ -28,24 +41,79 @@ unsigned char foldByte(unsigned char c) {
     return c;
 }
 
+std::string joinPath(const std::string& dir, const std::string& name) {
+    if (dir.empty()) return name;
+    if (dir.back() == '/') return dir + name;
+    return dir + "/" + name;
+}
+
 // The entry of `dir` whose name equals `component` ignoring case, or the
-// component itself when there is none.
+// component itself when there is none (a new name keeps its case).
 std::string matchComponent(const std::string& dir, const std::string& componentUtf8,
                            std::string_view componentCp) {
-    std::string full = dir.empty() ? componentUtf8 : (dir == "/" ? "/" : dir + "/") + componentUtf8;
-    if (exists(full)) return componentUtf8;
+    if (exists(joinPath(dir, componentUtf8))) return componentUtf8;
     DIR* d = opendir(dir.empty() ? "." : dir.c_str());
     if (!d) return componentUtf8;
     std::string found;
     while (dirent* e = readdir(d)) {
-        std::string entryCp = utf8ToCp1252(e->d_name);
-        if (sameNameIgnoringCase(entryCp, componentCp)) {
+        if (sameNameIgnoringCase(utf8ToCp1252(e->d_name), componentCp)) {
             found = e->d_name;
             break;
         }
     }
     closedir(d);
     return found.empty() ? componentUtf8 : found;
+}
+
+// The components of `path` below `root`; false when `path` is not inside it.
+bool componentsBelow(const std::string& root, const std::string& path, std::vector<std::string>& out) {
+    out.clear();
+    if (path.compare(0, root.size(), root) != 0) return false;
+    if (path.size() > root.size() && path[root.size()] != '/' && root != "/") return false;
+    size_t start = root.size();
+    while (start < path.size()) {
+        size_t slash = path.find('/', start);
+        if (slash == std::string::npos) slash = path.size();
+        if (slash > start) {
+            std::string part = path.substr(start, slash - start);
+            if (part == "..") {
+                if (out.empty()) return false;
+                out.pop_back();
+            } else if (part != ".") {
+                out.push_back(std::move(part));
+            }
+        }
+        start = slash + 1;
+    }
+    return true;
+}
+
+// The home folder as given and as the kernel names it, for recognising
+// drive folders in paths such as getcwd() gives.
+std::vector<std::string> homeForms() {
+    std::vector<std::string> forms{talorahome()};
+    std::string real = canonical(talorahome());
+    if (real != forms[0]) forms.push_back(real);
+    return forms;
+}
+
+// "C:\rest" for a path inside a drive folder of the home folder.
+bool unmapDrive(std::string_view posixPath, std::string& out) {
+    for (const std::string& home : homeForms()) {
+        std::string prefix = home + "/drive_";
+        if (posixPath.size() < prefix.size() + 1 || posixPath.substr(0, prefix.size()) != prefix) continue;
+        char drive = posixPath[prefix.size()];
+        std::string_view tail = posixPath.substr(prefix.size() + 1);
+        if (!(drive >= 'a' && drive <= 'z') || !(tail.empty() || tail[0] == '/')) continue;
+        out.assign(1, static_cast<char>(drive - 32));
+        out += ":";
+        std::string t = utf8ToCp1252(tail);
+        for (char& c : t)
+            if (c == '/') c = '\\';
+        out += t.empty() ? "\\" : t;
+        return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -67,14 +135,16 @@ const std::string& talorahome() {
 void resetTalorahome() { homeCache.clear(); }
 
 void recordStartDirectory() {
-    char buf[4096];
-    startDir = getcwd(buf, sizeof buf) ? buf : ".";
+    startDir = currentDirectoryPath();
+    if (startDir.empty()) startDir = ".";
 }
 
 const std::string& startDirectory() {
     if (startDir.empty()) recordStartDirectory();
     return startDir;
 }
+
+void setPathRoot(const std::string& folder) { pathRoot = folder.empty() ? std::string() : canonical(folder); }
 
 bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -84,11 +154,20 @@ bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool wildcardMatch(std::string_view pattern, std::string_view name) {
+bool nameLessIgnoringCase(std::string_view a, std::string_view b) {
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        unsigned char x = foldByte(static_cast<unsigned char>(a[i]));
+        unsigned char y = foldByte(static_cast<unsigned char>(b[i]));
+        if (x != y) return x < y;
+    }
+    return a.size() < b.size();
+}
+
+static bool globMatch(std::string_view pattern, std::string_view name) {
     // Iterative matcher with backtracking to the last "*".
     size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
     while (n < name.size()) {
-        if (p < pattern.size() &&
+        if (p < pattern.size() && pattern[p] != '*' &&
             (pattern[p] == '?' || foldByte(static_cast<unsigned char>(pattern[p])) ==
                                       foldByte(static_cast<unsigned char>(name[n])))) {
             ++p;
@@ -104,65 +183,105 @@ bool wildcardMatch(std::string_view pattern, std::string_view name) {
         }
     }
     while (p < pattern.size() && pattern[p] == '*') ++p;
-    // "*.*" also matches names without a dot, as on Windows.
-    if (p + 2 == pattern.size() && pattern.substr(p) == ".*") return true;
     return p == pattern.size();
 }
 
+bool wildcardMatch(std::string_view pattern, std::string_view name) {
+    if (globMatch(pattern, name)) return true;
+    // Windows lets "name.*" and "name." stand for a name without extension.
+    if (name.find('.') != std::string_view::npos) return false;
+    if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*")
+        return globMatch(pattern.substr(0, pattern.size() - 2), name);
+    if (pattern.size() >= 2 && pattern.back() == '.') return globMatch(pattern.substr(0, pattern.size() - 1), name);
+    return false;
+}
+
 std::string mapPath(std::string_view path) {
-    std::string base;
+    path = path.substr(0, path.find('\0'));
+    if (path.empty()) return std::string();
+    enum class Start { Relative, Drive, Posix } start = Start::Relative;
+    char drive = 'c';
     std::string_view rest = path;
     if (path.size() >= 2 && path[1] == ':' &&
         ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'))) {
-        char drive = static_cast<char>(path[0] | 0x20);
-        base = talorahome() + "/drive_" + drive;
+        start = Start::Drive;
+        drive = static_cast<char>(path[0] | 0x20);
         rest = path.substr(2);
-    } else if (!path.empty() && path[0] == '\\') {
-        base = talorahome() + "/drive_c";
-    } else if (!path.empty() && path[0] == '/') {
-        base = "/";
+    } else if (path[0] == '\\') {
+        start = Start::Drive;
+    } else if (path[0] == '/') {
+        start = Start::Posix;
     }
+    std::string driveFolder = talorahome() + "/drive_" + drive;
+
     // Split on either separator; empty components are dropped.
     std::vector<std::string_view> parts;
-    size_t start = 0;
+    size_t from = 0;
     for (size_t i = 0; i <= rest.size(); ++i) {
         if (i == rest.size() || rest[i] == '\\' || rest[i] == '/') {
-            if (i > start) parts.push_back(rest.substr(start, i - start));
-            start = i + 1;
+            if (i > from) parts.push_back(rest.substr(from, i - from));
+            from = i + 1;
         }
     }
-    std::string result = base;
-    for (std::string_view part : parts) {
-        std::string utf8 = cp1252ToUtf8(part);
-        if (part != "." && part != "..") utf8 = matchComponent(result, utf8, part);
-        if (result.empty()) result = utf8;
-        else if (result == "/") result += utf8;
-        else result += "/" + utf8;
+
+    if (pathRoot.empty()) {
+        std::string result = start == Start::Drive ? driveFolder : start == Start::Posix ? "/" : "";
+        for (std::string_view part : parts) {
+            std::string utf8 = cp1252ToUtf8(part);
+            if (part != "." && part != "..") utf8 = matchComponent(result, utf8, part);
+            result = joinPath(result, utf8);
+        }
+        return result.empty() ? "." : result;
     }
-    if (result.empty()) result = ".";
+
+    // Confined: everything resolves below the root and ".." stops at it.
+    std::vector<std::string> below;
+    if (start == Start::Drive) {
+        if (!componentsBelow(pathRoot, canonical(talorahome()), below)) below.clear();
+        below.push_back(std::string("drive_") + drive);
+    } else if (start == Start::Relative) {
+        if (!componentsBelow(pathRoot, currentDirectoryPath(), below)) below.clear();
+    }
+    std::string result = pathRoot;
+    for (const std::string& c : below) result = joinPath(result, c);
+    for (std::string_view part : parts) {
+        if (part == ".") continue;
+        if (part == "..") {
+            if (!below.empty()) below.pop_back();
+            result = pathRoot;
+            for (const std::string& c : below) result = joinPath(result, c);
+            continue;
+        }
+        below.push_back(matchComponent(result, cp1252ToUtf8(part), part));
+        result = joinPath(result, below.back());
+    }
     return result;
 }
 
 std::string unmapPath(std::string_view posixPath) {
-    const std::string& home = talorahome();
-    std::string prefix = home + "/drive_";
-    if (posixPath.size() >= prefix.size() + 1 && posixPath.substr(0, prefix.size()) == prefix) {
-        char drive = posixPath[prefix.size()];
-        std::string_view tail = posixPath.substr(prefix.size() + 1);
-        if (tail.empty() || tail[0] == '/') {
-            std::string out;
-            out += static_cast<char>(drive >= 'a' && drive <= 'z' ? drive - 32 : drive);
-            out += ":";
-            std::string t = utf8ToCp1252(tail);
-            for (char& c : t)
-                if (c == '/') c = '\\';
-            out += t.empty() ? "\\" : t;
-            return out;
-        }
+    std::string out;
+    if (unmapDrive(posixPath, out)) return out;
+    std::vector<std::string> below;
+    if (!pathRoot.empty() && componentsBelow(pathRoot, std::string(posixPath), below)) {
+        for (const std::string& c : below) out += "/" + c;
+        return utf8ToCp1252(out.empty() ? "/" : out);
     }
     return utf8ToCp1252(posixPath);
 }
 
 std::string homeFile(std::string_view name) {
-    return matchComponent(talorahome(), cp1252ToUtf8(name), name).insert(0, talorahome() + "/");
+    return joinPath(talorahome(), matchComponent(talorahome(), cp1252ToUtf8(name), name));
+}
+
+void splitSearchPattern(std::string_view pattern, std::string& folder, std::string& namePattern) {
+    pattern = pattern.substr(0, pattern.find('\0'));
+    size_t cut = pattern.find_last_of("\\/");
+    if (cut == std::string_view::npos && pattern.size() >= 2 && pattern[1] == ':') cut = 1;
+    if (cut == std::string_view::npos) {
+        folder = mapPath(".");
+        namePattern.assign(pattern);
+        return;
+    }
+    folder = mapPath(pattern.substr(0, cut + 1));
+    namePattern.assign(pattern.substr(cut + 1));
 }
