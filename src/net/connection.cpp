@@ -19,6 +19,12 @@ bool readable(int socket) {
     return socketWaitReadable(socket, 0) != 0;
 }
 
+// One wait step of `ms`, cut short once the socket can be read, so that an
+// answer is taken as soon as it comes. The console is serviced throughout.
+void waitStep(int socket, int ms) {
+    for (int waited = 0; waited < ms && !readable(socket); waited += 10) waitMs(10);
+}
+
 } // namespace
 
 bool netStartup() {
@@ -131,10 +137,11 @@ bool readerGetByte(NetReader* reader, uint8_t& byte) {
 
 bool readerGetLine(NetReader* reader, std::string& line, int seconds, size_t maxLength) {
     line.clear();
+    if (!reader) return false;
     int waits = 0;
     while (true) {
         while (!readerHasData(reader)) {
-            waitMs(100);
+            waitStep(reader->socket, 100);
             ++waits;
             if (seconds != 0 && waits > seconds * 10) return false;
         }
@@ -159,7 +166,7 @@ int readerGetBytes(NetReader* reader, char* dest, int count, int seconds, bool& 
                     timedOut = true;
                     return taken;
                 }
-                waitMs(100);
+                waitStep(reader->socket, 100);
             }
             reader->position = 0;
             reader->fill = netRecv(reader->socket, reader->buffer, NET_READER_BUFFER);
