@@ -138,7 +138,13 @@ const CommandIndex commandIndex;
 } // namespace
 
 CommandHandler findCommand(std::string_view upperWord) {
-    for (size_t i = wordHash(upperWord); commandIndex.handlers[i]; i = (i + 1) & (INDEX_SIZE - 1))
-        if (commandIndex.words[i] == upperWord) return commandIndex.handlers[i];
+    for (size_t i = wordHash(upperWord); commandIndex.handlers[i]; i = (i + 1) & (INDEX_SIZE - 1)) {
+        // A plain loop: the words are too short to gain from memcmp.
+        std::string_view w = commandIndex.words[i];
+        if (w.size() != upperWord.size()) continue;
+        size_t k = 0;
+        while (k < w.size() && w[k] == upperWord[k]) ++k;
+        if (k == w.size()) return commandIndex.handlers[i];
+    }
     return nullptr;
 }

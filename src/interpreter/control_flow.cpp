@@ -55,16 +55,18 @@ void padOperands(PaddedText& a, PaddedText& b) {
 // Byte-by-byte comparison of the two padded, upper-cased operands; a proper
 // prefix is smaller.
 int compareOperands(std::string_view aText, std::string_view bText) {
-    bool aDigits = isDigitOnly(aText), bDigits = isDigitOnly(bText);
-    if (aDigits && bDigits) {
+    if (isDigitOnly(aText) && isDigitOnly(bText)) {
         // Padded to one width, two numbers compare by value; the empty
         // text, one zero short, is below every number.
         if (aText.empty() || bText.empty()) return aText.empty() == bText.empty() ? 0 : (aText.empty() ? -1 : 1);
-        aText.remove_prefix(std::min(aText.find_first_not_of('0'), aText.size() - 1));
-        bText.remove_prefix(std::min(bText.find_first_not_of('0'), bText.size() - 1));
-        if (aText.size() != bText.size()) return aText.size() < bText.size() ? -1 : 1;
-        int c = aText.compare(bText);
-        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+        size_t a = 0, b = 0;
+        while (a + 1 < aText.size() && aText[a] == '0') ++a;
+        while (b + 1 < bText.size() && bText[b] == '0') ++b;
+        size_t aLength = aText.size() - a, bLength = bText.size() - b;
+        if (aLength != bLength) return aLength < bLength ? -1 : 1;
+        for (; a < aText.size(); ++a, ++b)
+            if (aText[a] != bText[b]) return aText[a] < bText[b] ? -1 : 1;
+        return 0;
     }
     PaddedText a{aText, 0}, b{bText, 0};
     padOperands(a, b);
@@ -202,11 +204,14 @@ void normalise(std::string_view line) {
 }
 
 // True when the first word of `line` (trimmed, up to its first space, which
-// must exist) is `upperWord` once upper-cased.
+// must exist) is `upperWord` once upper-cased. Every FIM ENQUANTO scans with
+// it, so most lines are rejected by their first character.
 bool firstWordIs(std::string_view line, std::string_view upperWord) {
-    line = trimView(line);
-    return line.size() > upperWord.size() && line[upperWord.size()] == ' ' &&
-           startsWithUpperLatin(line, upperWord);
+    size_t start = 0;
+    while (start < line.size() && isBlankChar(line[start])) ++start;
+    line.remove_prefix(start);
+    return line.size() > upperWord.size() && startsWithUpperLatin(line, upperWord) &&
+           line[upperWord.size()] == ' ' && !trimView(line.substr(upperWord.size())).empty();
 }
 
 // Sets the current line to the nearest line above it whose first word is

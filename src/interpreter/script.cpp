@@ -41,6 +41,16 @@ bool refusedWhenRestricted(std::string_view word) {
     return word == "REPETE" || word == "ENQUANTO" || word == "SENAO" || word == "SEN\xC3O" || word == "FIM";
 }
 
+[[gnu::noinline]] void echoCommand(std::string_view word, std::string_view args) {
+    writeLineSpeak(std::string(word) + " " + std::string(args));
+}
+
+// Out of line, so the dispatch of every line stays small.
+[[gnu::noinline]] bool reportInvalidCommand(std::string_view word) {
+    writeLineSpeak(MSG_INVALID_COMMAND + toUpperLatin(word));
+    return false;
+}
+
 } // namespace
 
 void resetInterpreter() {
@@ -116,7 +126,7 @@ bool executeLine(std::string_view text, bool restricted) {
 
 bool dispatchCommand(std::string_view word, std::string_view args) {
     args = trimView(args);
-    if (runState.debug) writeLineSpeak(std::string(word) + " " + std::string(args));
+    if (runState.debug) echoCommand(word, args);
     // Every command word is short; a longer word is unknown and needs no lookup.
     char upper[MAX_COMMAND_WORD];
     CommandHandler handler = nullptr;
@@ -124,10 +134,7 @@ bool dispatchCommand(std::string_view word, std::string_view args) {
         for (size_t i = 0; i < word.size(); ++i) upper[i] = upperLatin(word[i]);
         handler = findCommand(std::string_view(upper, word.size()));
     }
-    if (!handler) {
-        writeLineSpeak(MSG_INVALID_COMMAND + toUpperLatin(word));
-        return false;
-    }
+    if (!handler) return reportInvalidCommand(word);
     return handler(args);
 }
 

@@ -280,63 +280,89 @@ bool readVariable(std::string_view& text, int& slot) {
     return false;
 }
 
+namespace {
+
+// A string literal at the front of `text` (which starts with a double
+// quote): "" inside stands for one quote, and a literal without its closing
+// quote runs to the end. Returns the characters used. Kept out of line, like
+// the other rare tokens, so the common ones stay cheap.
+[[gnu::noinline]] size_t readLiteral(std::string_view text, std::string& scratch, std::string_view& value) {
+    size_t q = text.find('"', 1);
+    if (q == std::string_view::npos) {
+        value = text.substr(1);
+        return text.size();
+    }
+    if (q + 1 >= text.size() || text[q + 1] != '"') {
+        // No doubled quote: the literal is a piece of the line itself.
+        value = text.substr(1, q - 1);
+        return q + 1;
+    }
+    scratch.clear();
+    size_t i = 1;
+    while (true) {
+        q = text.find('"', i);
+        if (q == std::string_view::npos) {
+            scratch.append(text.substr(i));
+            i = text.size();
+            break;
+        }
+        scratch.append(text.substr(i, q - i));
+        i = q + 1;
+        if (i < text.size() && text[i] == '"') {
+            scratch += '"';
+            ++i;
+            continue;
+        }
+        break;
+    }
+    value = scratch;
+    return i;
+}
+
+// An expression in parentheses at the front of `text`; `text` keeps what
+// follows the closing parenthesis.
+[[gnu::noinline]] bool readParenthesised(std::string_view& text, std::string& scratch, std::string_view& value, bool syntaxOnly) {
+    ExpressionParser parser(text.substr(1), syntaxOnly);
+    int32_t result;
+    if (!parser.expression(result)) return false;
+    std::string_view rest = trimView(parser.rest());
+    if (rest.empty() || rest[0] != ')') return false;
+    scratch = decimal(result);
+    value = scratch;
+    text = trimView(rest.substr(1));
+    return true;
+}
+
+// The slot of the "$" name at the front of `text`; returns the characters
+// used, 0 when there is no name or the table is full.
+[[gnu::noinline]] size_t readNamedSlot(std::string_view text, int& slot) {
+    size_t n = scanName(text.substr(1), true, nameBuffer);
+    if (n == 0) return 0;
+    slot = slotOfUpperName(nameBuffer);
+    return slot < 0 ? 0 : n + 1;
+}
+
+} // namespace
+
 bool readValueView(std::string_view& text, std::string& scratch, std::string_view& value, bool syntaxOnly) {
     text = trimView(text);
     if (text.empty()) return false;
     char c = text[0];
-    size_t used;
-    if (c == '-' || isDigitChar(c)) {
-        used = 1;
+    size_t used = 1;
+    if (isAsciiLetter(c)) {
+        value = slots[upperAscii(c) - FIRST_SLOT];
+    } else if (c == '-' || isDigitChar(c)) {
         while (used < text.size() && isDigitChar(text[used])) ++used;
         value = text.substr(0, used);
     } else if (c == '"') {
-        size_t q = text.find('"', 1);
-        if (q == std::string_view::npos || q + 1 >= text.size() || text[q + 1] != '"') {
-            // No doubled quote: the literal is a piece of the line itself.
-            used = q == std::string_view::npos ? text.size() : q + 1;
-            value = text.substr(1, (q == std::string_view::npos ? text.size() : q) - 1);
-        } else {
-            scratch.clear();
-            size_t i = 1;
-            while (true) {
-                q = text.find('"', i);
-                if (q == std::string_view::npos) {
-                    scratch.append(text.substr(i));
-                    i = text.size();
-                    break;
-                }
-                scratch.append(text.substr(i, q - i));
-                i = q + 1;
-                if (i < text.size() && text[i] == '"') {
-                    scratch += '"';
-                    ++i;
-                    continue;
-                }
-                break;
-            }
-            used = i;
-            value = scratch;
-        }
+        used = readLiteral(text, scratch, value);
     } else if (c == '$') {
-        size_t n = scanName(text.substr(1), true, nameBuffer);
-        if (n == 0) return false;
-        int slot = slotOfUpperName(nameBuffer);
-        if (slot < 0) return false;
-        value = variable(slot);
-        used = 1 + n;
-    } else if (isAsciiLetter(c)) {
-        value = variable(upperAscii(c));
-        used = 1;
+        int slot;
+        used = readNamedSlot(text, slot);
+        if (used == 0) return false;
+        value = slots[slot - FIRST_SLOT];
     } else if (c == '(') {
-        ExpressionParser parser(text.substr(1), syntaxOnly);
-        int32_t result;
-        if (!parser.expression(result)) return false;
-        std::string_view rest = trimView(parser.rest());
-        if (rest.empty() || rest[0] != ')') return false;
-        scratch = decimal(result);
-        value = scratch;
-        text = trimView(rest.substr(1));
-        return true;
+        return readParenthesised(text, scratch, value, syntaxOnly);
     } else {
         return false;
     }

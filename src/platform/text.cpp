@@ -31,6 +31,22 @@ static int hexDigit(char c) {
 }
 
 bool convertInteger(std::string_view text, int32_t& value) {
+    // Fast path for the usual case, up to 9 plain digits with an optional
+    // "-": it cannot overflow, and scripts convert numbers on every line.
+    if (!text.empty() && text.size() <= 9) {
+        size_t k = text[0] == '-' ? 1 : 0;
+        uint32_t v = 0;
+        bool plain = k < text.size();
+        for (; plain && k < text.size(); ++k) {
+            uint32_t d = static_cast<uint32_t>(static_cast<unsigned char>(text[k])) - '0';
+            plain = d <= 9;
+            v = v * 10 + d;
+        }
+        if (plain) {
+            value = text[0] == '-' ? -static_cast<int32_t>(v) : static_cast<int32_t>(v);
+            return true;
+        }
+    }
     size_t i = 0;
     while (i < text.size() && text[i] == ' ') ++i;
     bool negative = false;
