@@ -160,28 +160,21 @@ bool readerGetLine(NetReader* reader, std::string& line, int seconds, size_t max
     return true;
 }
 
-int readerGetBytes(NetReader* reader, char* dest, int count, int seconds, bool& timedOut) {
+int readerReceive(NetReader* reader, char* dest, int max, int seconds, bool& timedOut) {
     timedOut = false;
-    if (!reader) return 0;
-    int taken = 0;
-    while (taken < count) {
-        if (reader->position >= reader->fill) {
-            for (int waits = 0; !readable(reader->socket); ++waits) {
-                if (waits >= seconds * 10) {
-                    timedOut = true;
-                    return taken;
-                }
-                waitStep(reader->socket, 100);
-            }
-            reader->position = 0;
-            reader->fill = netRecv(reader->socket, reader->buffer, NET_READER_BUFFER);
-            if (reader->fill <= 0) return taken;
-        }
+    if (!reader || max <= 0) return 0;
+    if (reader->position < reader->fill) {
         int n = reader->fill - reader->position;
-        if (n > count - taken) n = count - taken;
-        std::memcpy(dest + taken, reader->buffer + reader->position, static_cast<size_t>(n));
+        if (n > max) n = max;
+        std::memcpy(dest, reader->buffer + reader->position, static_cast<size_t>(n));
         reader->position += n;
-        taken += n;
+        return n;
     }
-    return taken;
+    bool pending = carriesTls(reader->socket) && tlsHasPending();
+    if (!pending && socketWaitReadable(reader->socket, seconds * 1000) == 0) {
+        timedOut = true;
+        return 0;
+    }
+    int n = netRecv(reader->socket, dest, max);
+    return n > 0 ? n : 0;
 }

@@ -63,7 +63,9 @@ bool readerGetByte(NetReader* reader, uint8_t& byte);
 // False on a time-out or a closed connection, with what arrived in `line`.
 // `maxLength` (0 = none) makes a longer line fail as well.
 bool readerGetLine(NetReader* reader, std::string& line, int seconds, size_t maxLength = 0);
-// Takes up to `count` bytes, as that many readerGetByte calls would, but
-// gives up when the connection stays silent for `seconds` before a receive
-// (then `timedOut` is set). The number of bytes taken.
-int readerGetBytes(NetReader* reader, char* dest, int count, int seconds, bool& timedOut);
+// Hands out what the buffer holds, up to `max` bytes; when it is empty,
+// receives once straight into `dest` (so large transfers move in large
+// receives). Gives up when the connection stays silent for `seconds` (then
+// `timedOut` is set); like a receive, it blocks without servicing the
+// console. The number of bytes, 0 when the connection ended or timed out.
+int readerReceive(NetReader* reader, char* dest, int max, int seconds, bool& timedOut);

@@ -6,12 +6,18 @@
 #include "platform/text.h"
 #include "speech/speech.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+
+int httpBodyStallSeconds = HTTP_BODY_STALL_SECONDS;
 
 namespace {
 
 constexpr int BLOCK_SIZE = 4096;
+// Bytes received and written at once: large transfers move in large pieces
+// while keys are still looked at after every block.
+constexpr int CHUNK_SIZE = 65536;
 // Stands for the length of a body announced without a Content-Length.
 constexpr int64_t UNKNOWN_LENGTH = 999999999;
 
@@ -63,8 +69,27 @@ std::string absoluteLocation(const std::string& location, const UrlParts& from) 
     return url + location;
 }
 
-void speakProgress(int64_t fileSize, int64_t announced, int64_t offset, std::string_view fileName) {
-    for (const std::string& piece : downloadProgressPieces(fileSize, announced, offset, fileName)) speakText(piece);
+// A key between blocks: Enter reports the progress, Space turns the ticks
+// on or off, Esc asks whether to stop. True when the user chose to stop.
+bool userStops(bool& ticks, int64_t inFile, int64_t announced, int64_t offset, std::string_view fileName) {
+    if (!keyAvailable()) return false;
+    uint8_t key = readKey();
+    if (key == 0) {
+        readKey();  // the code of a special key, which means nothing here
+    } else if (key == 13) {
+        for (const std::string& piece : downloadProgressPieces(inFile, announced, offset, fileName)) speakText(piece);
+    } else if (key == 32) {
+        ticks = !ticks;
+    } else if (key == 27) {
+        writeLineSpeak("Deseja parar o download?");
+        unsigned char answer = readKeyEcho();
+        writeStandardOutput(std::string(answer >= 32 ? 1 : 0, static_cast<char>(answer)) + "\r\n");
+        if (upperLatin(static_cast<char>(answer)) == 'S') {
+            writeLineSpeak("O download foi interrompido.");
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -259,44 +284,45 @@ bool httpDownload(std::string_view url, std::string_view fileName, const std::st
     if (whole) offset = 0;
 
     bool unknown = answer.contentLength == 0;
+    int64_t announced = unknown ? 0 : answer.contentLength;
     int64_t remaining = unknown ? UNKNOWN_LENGTH : answer.contentLength;
     int64_t inFile = offset;
     bool failed = false, stopped = false;
-    char block[BLOCK_SIZE];
-    while (true) {
-        int n = (!unknown && remaining < BLOCK_SIZE) ? static_cast<int>(remaining) : BLOCK_SIZE;
-        if (n == 0) break;
+    std::vector<char> chunk(CHUNK_SIZE);
+    int blockFill = 0;  // bytes of the current block taken so far
+    while (!stopped) {
+        int want = (!unknown && remaining < CHUNK_SIZE) ? static_cast<int>(remaining) : CHUNK_SIZE;
+        if (want == 0) break;
         bool timedOut;
-        int got = readerGetBytes(c.reader, block, n, HTTP_BODY_STALL_SECONDS, timedOut);
-        if (got > 0 && !appendToFile(file, block, static_cast<size_t>(got))) {
-            failed = true;
-            break;
-        }
-        inFile += got;
-        if (!unknown) remaining -= got;
-        if (got < n) {
+        int got = readerReceive(c.reader, chunk.data(), want, httpBodyStallSeconds, timedOut);
+        if (got == 0) {
             failed = timedOut;
             break;
         }
-        if (ticks) clickSound();
-        if (!keyAvailable()) continue;
-        uint8_t key = readKey();
-        if (key == 0) {
-            readKey();  // the code of a special key, which means nothing here
-        } else if (key == 13) {
-            speakProgress(inFile, unknown ? 0 : answer.contentLength, offset, fileName);
-        } else if (key == 32) {
-            ticks = !ticks;
-        } else if (key == 27) {
-            writeLineSpeak("Deseja parar o download?");
-            unsigned char answerKey = readKeyEcho();
-            writeStandardOutput(std::string(answerKey >= 32 ? 1 : 0, static_cast<char>(answerKey)) + "\r\n");
-            if (upperLatin(static_cast<char>(answerKey)) == 'S') {
-                writeLineSpeak("O download foi interrompido.");
+        // The body counts in blocks of 4096 bytes: after each whole block, and
+        // after the last one of a known length, comes the tick and a look at
+        // the keyboard.
+        int kept = got;
+        for (int at = 0; at < got;) {
+            int take = std::min(got - at, BLOCK_SIZE - blockFill);
+            at += take;
+            blockFill += take;
+            bool last = !unknown && at == remaining;
+            if (blockFill < BLOCK_SIZE && !last) continue;
+            blockFill = 0;
+            if (ticks) clickSound();
+            if (userStops(ticks, inFile + at, announced, offset, fileName)) {
                 stopped = true;
+                kept = at;
                 break;
             }
         }
+        if (!appendToFile(file, chunk.data(), static_cast<size_t>(kept))) {
+            failed = true;
+            break;
+        }
+        inFile += kept;
+        if (!unknown) remaining -= kept;
     }
     if (!closeAppendFile(file)) failed = true;
     release(c);

@@ -18,6 +18,8 @@
 // for the next bytes of a stalled body.
 constexpr int HTTP_ANSWER_SECONDS = 30;
 constexpr int HTTP_BODY_STALL_SECONDS = 60;
+// The stall limit in force (tests shorten it).
+extern int httpBodyStallSeconds;
 // Redirects followed before the download is given up.
 constexpr int HTTP_MAX_REDIRECTS = 10;
 // Limits on the header lines, so that a faulty server cannot fill memory.
