@@ -59,7 +59,7 @@ bool itemOf(const ListEntry& list, std::string_view args) {
     std::string position;
     int32_t index;
     int target;
-    if (!readValue(args, position) || !convertInteger(trimView(position), index) || !readVariable(args, target))
+    if (!readValue(args, position) || !convertInteger(position, index) || !readVariable(args, target))
         return false;
     if (index < 0 || static_cast<size_t>(index) >= list.items.size()) return false;
     variable(target) = list.items[static_cast<size_t>(index)];

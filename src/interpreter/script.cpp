@@ -21,6 +21,10 @@ int count = 0;
 const std::string EMPTY;
 // Longer than every word of the command table.
 constexpr size_t MAX_COMMAND_WORD = 32;
+// Commands run inside a one-line SE or a CMD nest on the stack; a line of
+// thousands of SEs, or a CMD that runs itself, fails at this depth instead.
+constexpr int MAX_EMBEDDED_DEPTH = 100;
+int embeddedDepth = 0;
 
 // Interpreter messages (Windows-1252).
 const char* const MSG_END = "Fim do script";
@@ -118,8 +122,10 @@ bool executeLine(std::string_view text, bool restricted) {
     std::string& word = runState.commandWord;
     word.resize(wordText.size());
     for (size_t i = 0; i < wordText.size(); ++i) word[i] = upperAscii(wordText[i]);
-    if (restricted && refusedWhenRestricted(word)) return false;
+    if (restricted && (refusedWhenRestricted(word) || embeddedDepth >= MAX_EMBEDDED_DEPTH)) return false;
+    if (restricted) ++embeddedDepth;
     bool ok = dispatchCommand(word, args);
+    if (restricted) --embeddedDepth;
     runState.errorFlag = !ok;
     return ok;
 }

@@ -20,11 +20,12 @@ namespace {
 
 int32_t wrapped(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
 
-// Reads one value that must convert to an integer.
-bool readInteger(std::string_view& args, int32_t& number) {
+// Reads one value that must convert to an integer; COPIA and DELETA trim it
+// first.
+bool readInteger(std::string_view& args, int32_t& number, bool trimmed = false) {
     std::string scratch;
     std::string_view value;
-    return readValueView(args, scratch, value) && convertInteger(trimView(value), number);
+    return readValueView(args, scratch, value) && convertInteger(trimmed ? trimView(value) : value, number);
 }
 
 // Writes `value` in decimal over `text` from `from` on, reusing its storage.
@@ -87,8 +88,6 @@ int hexValue(char c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
 }
-
-std::string ansiToUtf8(std::string_view text) { return cp1252ToUtf8(text); }
 
 // A byte from 128 up starts a sequence of two bytes, or of three when its
 // bit of value 32 is set; a broken sequence empties the whole result.
@@ -156,7 +155,8 @@ std::string removeQuoted(std::string_view text) {
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         int high, low;
-        if (text[i] == '=' && i + 2 < text.size() && (high = hexValue(text[i + 1])) >= 0 && (low = hexValue(text[i + 2])) >= 0) {
+        if (text[i] == '=' && i + 2 < text.size() && (high = hexValue(text[i + 1])) >= 0 &&
+            (low = hexValue(text[i + 2])) >= 0) {
             out += static_cast<char>(high << 4 | low);
             i += 2;
         } else {
@@ -165,9 +165,6 @@ std::string removeQuoted(std::string_view text) {
     }
     return out;
 }
-
-std::string encodeBase64(std::string_view text) { return base64Encode(text); }
-std::string decodeBase64(std::string_view text) { return base64Decode(text); }
 
 // The two file names of CODARQBASE64 and DECODARQBASE64, mapped to POSIX
 // paths; the source must be an existing file.
@@ -221,8 +218,8 @@ bool commandConcatena(std::string_view args) {
 bool commandCopia(std::string_view args) {
     int target, source;
     int32_t from, to;
-    if (!readVariable(args, target) || !readVariable(args, source) || !readInteger(args, from) ||
-        !readInteger(args, to))
+    if (!readVariable(args, target) || !readVariable(args, source) || !readInteger(args, from, true) ||
+        !readInteger(args, to, true))
         return false;
     // A start below 1 counts as 1 while the length stays to - from + 1.
     int64_t length = static_cast<int64_t>(to) - from + 1;
@@ -238,7 +235,8 @@ bool commandCopia(std::string_view args) {
 bool commandDeleta(std::string_view args) {
     int target;
     int32_t position, count;
-    if (!readVariable(args, target) || !readInteger(args, position) || !readInteger(args, count)) return false;
+    if (!readVariable(args, target) || !readInteger(args, position, true) || !readInteger(args, count, true))
+        return false;
     std::string& text = variable(target);
     int64_t length = static_cast<int64_t>(text.size());
     if (position < 1 || position > length || count <= 0) return true;
@@ -282,13 +280,13 @@ bool commandRandomiza(std::string_view args) {
     return true;
 }
 
-bool commandAnsiParaUtf8(std::string_view args) { return convertInPlace(args, ansiToUtf8); }
+bool commandAnsiParaUtf8(std::string_view args) { return convertInPlace(args, cp1252ToUtf8); }
 bool commandUtf8ParaAnsi(std::string_view args) { return convertInPlace(args, utf8ToAnsi); }
 bool commandHttp(std::string_view args) { return convertInPlace(args, urlEncode); }
 bool commandRemoveQuoted(std::string_view args) { return convertInPlace(args, removeQuoted); }
 bool commandAdQuoted(std::string_view args) { return convertInPlace(args, addQuoted); }
-bool commandCodBase64(std::string_view args) { return convertInPlace(args, encodeBase64); }
-bool commandDecodBase64(std::string_view args) { return convertInPlace(args, decodeBase64); }
+bool commandCodBase64(std::string_view args) { return convertInPlace(args, base64Encode); }
+bool commandDecodBase64(std::string_view args) { return convertInPlace(args, base64Decode); }
 
 // A source that cannot be read fails the command without touching the
 // target, so no cut-off copy ever looks complete.
