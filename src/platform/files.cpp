@@ -308,6 +308,17 @@ long readBytes(int handle, char* buffer, size_t size) {
     return n < 0 ? -1 : static_cast<long>(n);
 }
 
+size_t readBytesAt(int handle, int64_t offset, char* buffer, size_t size) {
+    size_t done = 0;
+    while (done < size && offset >= 0) {
+        ssize_t n = pread(handle, buffer + done, size - done, static_cast<off_t>(offset + static_cast<int64_t>(done)));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
 size_t writeBytes(int handle, const char* bytes, size_t size) {
     size_t done = 0;
     while (done < size) {

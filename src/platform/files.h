@@ -70,6 +70,9 @@ int openByteFileForReading(const std::string& path);
 int createByteFile(const std::string& path);
 // Bytes read into `buffer` (0 at the end), or -1 on a read error.
 long readBytes(int handle, char* buffer, size_t size);
+// Reads up to `size` bytes at `offset` without moving the file position;
+// the count read (short at the end of the file, 0 past it or on an error).
+size_t readBytesAt(int handle, int64_t offset, char* buffer, size_t size);
 // The number of bytes written (fewer than `size` on an error).
 size_t writeBytes(int handle, const char* bytes, size_t size);
 void closeByteFile(int handle);
