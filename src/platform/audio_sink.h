@@ -1,13 +1,16 @@
 // Where sampled sound goes. The wave player queues blocks of PCM; the sink
-// plays them in order and reports which are finished. Sinks: device (SDL2
-// audio, platform/linux), capture (appends everything to one WAV file) and
-// none (discards), both in platform/headless.
+// plays them in order and says how many are still playing, which is how the
+// player learns that blocks are done. Sinks: device (SDL2 audio,
+// platform/linux/sdl_audio), capture (appends everything to one WAV file and
+// keeps a log for tests) and none (discards), both in platform/headless. One
+// sink is current for the whole process.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct AudioFormat {
     int sampleRate = 11025;
@@ -16,27 +19,72 @@ struct AudioFormat {
     bool operator==(const AudioFormat&) const = default;
 };
 
+// Results of AudioSink::open, numbered like the wave-out codes that the
+// player hands on to its callers.
+constexpr int AUDIO_OK = 0;
+constexpr int AUDIO_ERROR = 1;        // the output failed for another reason
+constexpr int AUDIO_BUSY = 4;         // in use elsewhere; worth trying again
+constexpr int AUDIO_BAD_FORMAT = 32;  // the output cannot play this format
+
+// One thing a capture sink saw.
+struct CaptureEvent {
+    enum Kind : uint8_t { Open, Block, Clear, Close };
+    Kind kind = Open;
+    AudioFormat format;     // Open: the format asked for; Block: the one it plays in
+    size_t bytes = 0;       // Block: its length
+    int pendingBefore = 0;  // Block: blocks still playing when it was queued
+    double atMs = 0;        // when it happened, on the sink's clock
+    double endMs = 0;       // Block: when it has played, on the sink's clock
+    std::string data;       // Block: its bytes, when the sink keeps them
+};
+
+// What a capture sink recorded, in order.
+struct CaptureLog {
+    std::vector<CaptureEvent> events;
+    int64_t playedFrames = 0;  // frames of every block queued so far
+    double playedMs = 0;       // how long they play
+};
+
 class AudioSink {
 public:
     virtual ~AudioSink() = default;
     // Prepares to play `format`, reopening the output when the format
-    // changes; false when the output cannot play it.
-    virtual bool open(const AudioFormat& format) = 0;
-    // Queues one block after the ones already queued; false when refused.
+    // changes. AUDIO_OK or one of the codes above.
+    virtual int open(const AudioFormat& format) = 0;
+    // Queues one block after the ones already queued; the sink copies the
+    // bytes. False when refused (nothing open, output failed).
     virtual bool queue(const uint8_t* data, size_t bytes) = 0;
-    // Blocks queued and not yet finished playing.
+    // Blocks queued and not yet finished playing. Every block finishes in
+    // bounded time, even when the output stalls.
     virtual int pendingBlocks() = 0;
-    // Drops everything queued; the output is silent at once.
+    // Drops everything queued; the output falls silent at once.
     virtual void clear() = 0;
-    // Releases the output (a capture file is completed).
+    // Releases the output (a capture file is complete afterwards). Safe to
+    // call when nothing is open.
     virtual void close() = 0;
+    // The record of a capture sink; null for the others.
+    virtual const CaptureLog* captureLog() const { return nullptr; }
 };
 
 // The sink the program plays through; the none sink until one is installed.
 AudioSink& audioSink();
+// Installs `sink` (null: the none sink), closing the previous one.
 void setAudioSink(std::unique_ptr<AudioSink> sink);
 
+// Accepts every format and block; blocks finish at once.
 std::unique_ptr<AudioSink> makeNoneSink();
-// Everything played, converted to 16-bit mono 22 050 Hz, appended to one WAV
-// file that is complete after close(). Blocks finish at once.
-std::unique_ptr<AudioSink> makeCaptureSink(const std::string& posixPath);
+
+struct CaptureOptions {
+    // Everything played, converted to 16-bit mono 22 050 Hz, is appended to
+    // this WAV file, whose header is brought up to date at every close().
+    // Empty: no file, only the log.
+    std::string path;
+    // Keep every block's bytes in the log.
+    bool keepBlocks = false;
+    // Blocks play in systemClock() time (pending until their playing time
+    // has passed) instead of finishing at once; with the virtual clock this
+    // lets tests watch a queue fill and drain.
+    bool paced = false;
+};
+// A capture sink; null when the file cannot be created.
+std::unique_ptr<AudioSink> makeCaptureSink(const CaptureOptions& options);

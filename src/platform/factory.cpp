@@ -2,8 +2,11 @@
 #include "platform/factory.h"
 
 #include "platform/headless/headless_console.h"
+#include "platform/linux/sdl_audio.h"
 #include "platform/linux/terminal_console.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <unistd.h>
 
 std::unique_ptr<ConsoleBackend> makeConsoleBackend(const std::string& kind, std::string& error) {
@@ -28,8 +31,21 @@ std::unique_ptr<ConsoleBackend> makeConsoleBackend(const std::string& kind, std:
 }
 
 std::unique_ptr<AudioSink> makeAudioSinkFor(const std::string& spec, std::string& error) {
-    if (spec.empty() || spec == "none" || spec == "device") return makeNoneSink();
-    if (spec.rfind("capture:", 0) == 0 && spec.size() > 8) return makeCaptureSink(spec.substr(8));
+    if (spec.empty() || spec == "device") {
+        std::string reason;
+        if (auto sink = makeSdlAudioSink(reason)) return sink;
+        std::fprintf(stderr, "%s: no sound device (%s); playing without sound\n",
+                     program_invocation_short_name, reason.c_str());
+        return makeNoneSink();
+    }
+    if (spec == "none") return makeNoneSink();
+    if (spec.rfind("capture:", 0) == 0 && spec.size() > 8) {
+        CaptureOptions options;
+        options.path = spec.substr(8);
+        auto sink = makeCaptureSink(options);
+        if (!sink) error = "cannot write the capture file '" + options.path + "'";
+        return sink;
+    }
     error = "unknown audio '" + spec + "' (device, none or capture:FILE)";
     return nullptr;
 }
