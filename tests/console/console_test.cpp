@@ -301,7 +301,6 @@ TEST_F(ConsoleTest, ClipboardFallsBackToTheConsolesOwn) {
 using ConsoleDeathTest = ConsoleTest;
 
 TEST_F(ConsoleDeathTest, BreakAndClosedEndTheProgram) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     InputEvent brk;
     brk.kind = InputEvent::Break;
     EXPECT_EXIT(queued({brk}), ::testing::ExitedWithCode(255), "");
