@@ -94,7 +94,9 @@ void translate(const InputEvent& e) {
     switch (e.kind) {
     case InputEvent::Character: {
         uint8_t c = e.ch;
-        if (e.alt && !e.ctrl) {
+        if (e.alt) {
+            // Ctrl+Alt+letter reaches a terminal as ESC and a control byte.
+            if (c >= 1 && c <= 26 && c != 8 && c != 9 && c != 13) c = static_cast<uint8_t>('a' + c - 1);
             if (c >= 'a' && c <= 'z') return pushSpecial(ALT_LETTER[c - 'a']);
             if (c >= 'A' && c <= 'Z') return pushSpecial(ALT_LETTER[c - 'A']);
             if (c >= '1' && c <= '9') return pushSpecial(static_cast<uint8_t>(120 + c - '1'));
@@ -109,9 +111,10 @@ void translate(const InputEvent& e) {
     case InputEvent::Special: {
         if (e.key == SpecialKey::None) return;
         const SpecialCodes& codes = SPECIAL_CODES[static_cast<int>(e.key)];
-        // With Alt only Left and Right count (as themselves); the other Alt
-        // combinations belong to the desktop.
-        if (e.alt && !e.ctrl && e.key != SpecialKey::Left && e.key != SpecialKey::Right) return;
+        // Alt does not change the code: whoever needs to know (the line
+        // editor's Alt+F1, Alt+Ctrl+F9) asks for the modifiers held. Alt+F4
+        // stays the desktop's.
+        if (e.alt && !e.ctrl && e.key == SpecialKey::F4) return;
         if (e.ctrl) return pushSpecial(codes.ctrl);
         if (e.key == SpecialKey::Insert && e.shift) return pushSpecial(254);
         return pushSpecial(codes.plain);

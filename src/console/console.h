@@ -26,7 +26,7 @@ void setConsoleClosedExitCode(int code);
 void openConsole();
 bool consoleIsOpen();
 void consoleWrite(std::string_view bytes);
-// Line input with plain echo; at most capacity - 3 characters are kept.
+// Line input with plain echo; at most capacity - 2 characters are kept.
 // Returns the line without its line end.
 std::string consoleReadLine(int capacity);
 void clearScreen();

@@ -255,7 +255,9 @@ TEST_F(ConsoleTest, KeyTranslation) {
         {"Alt+9", ch('9', false, false, true), {0, 128}},
         {"Alt+0", ch('0', false, false, true), {0, 129}},
         {"Alt+comma", ch(',', false, false, true), {','}},
-        {"Ctrl+Alt+A", ch(1, false, true, true), {1}},
+        {"Ctrl+Alt+A", ch(1, false, true, true), {0, 30}},
+        {"Ctrl+Alt+q", ch('q', false, true, true), {0, 16}},
+        {"Alt+F1 keeps its code", key(SpecialKey::F1, false, false, true), {0, 59}},
     };
     for (const Case& c : cases) EXPECT_EQ(queued({c.event}), c.bytes) << c.what;
 }
