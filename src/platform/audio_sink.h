@@ -19,6 +19,9 @@ struct AudioFormat {
     bool operator==(const AudioFormat&) const = default;
 };
 
+// 8 or 16 bits, 1 or 2 channels, 1 000 to 384 000 Hz: what every sink plays.
+bool audioFormatSupported(const AudioFormat& format);
+
 // Results of AudioSink::open, numbered like the wave-out codes that the
 // player hands on to its callers.
 constexpr int AUDIO_OK = 0;

@@ -27,11 +27,6 @@ void putLe(uint8_t* out, uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-bool formatSupported(const AudioFormat& f) {
-    return (f.bitsPerSample == 8 || f.bitsPerSample == 16) && f.channels >= 1 && f.channels <= 2 &&
-           f.sampleRate >= 1000 && f.sampleRate <= 384000;
-}
-
 class CaptureSink : public AudioSink {
 public:
     CaptureSink(const CaptureOptions& options, FILE* file) : options_(options), file_(file) {
@@ -44,7 +39,7 @@ public:
 
     int open(const AudioFormat& format) override {
         record(CaptureEvent::Open, format);
-        if (!formatSupported(format)) return AUDIO_BAD_FORMAT;
+        if (!audioFormatSupported(format)) return AUDIO_BAD_FORMAT;
         format_ = format;
         open_ = true;
         phase_ = 0;
@@ -178,6 +173,11 @@ private:
 std::unique_ptr<AudioSink> currentSink = std::make_unique<NoneSink>();
 
 } // namespace
+
+bool audioFormatSupported(const AudioFormat& f) {
+    return (f.bitsPerSample == 8 || f.bitsPerSample == 16) && f.channels >= 1 && f.channels <= 2 &&
+           f.sampleRate >= 1000 && f.sampleRate <= 384000;
+}
 
 AudioSink& audioSink() { return *currentSink; }
 

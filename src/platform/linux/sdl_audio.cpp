@@ -37,11 +37,6 @@ Uint16 bufferFrames(int rate) {
     return static_cast<Uint16>(frames);
 }
 
-bool formatSupported(const AudioFormat& f) {
-    return (f.bitsPerSample == 8 || f.bitsPerSample == 16) && f.channels >= 1 && f.channels <= 2 &&
-           f.sampleRate >= 1000 && f.sampleRate <= 384000;
-}
-
 SDL_AudioDeviceID openDevice(const AudioFormat& f, int& drainMs) {
     SDL_AudioSpec want{};
     want.freq = f.sampleRate;
@@ -68,7 +63,7 @@ public:
     int open(const AudioFormat& format) override {
         if (device_ && format == format_) return AUDIO_OK;
         close();
-        if (!formatSupported(format)) return AUDIO_BAD_FORMAT;
+        if (!audioFormatSupported(format)) return AUDIO_BAD_FORMAT;
         device_ = openDevice(format, drainMs_);
         if (!device_) return std::strstr(SDL_GetError(), "busy") ? AUDIO_BUSY : AUDIO_ERROR;
         format_ = format;
