@@ -63,7 +63,7 @@ int netConnect(std::string_view host, uint16_t port) {
 int netConnectTls(std::string_view host, uint16_t port) {
     tlsInitLibrary();
     int s = netConnect(host, port);
-    if (s > 0 && !tlsAttach(s, std::string(host).c_str())) {
+    if (s >= 0 && !tlsAttach(s, std::string(host).c_str())) {
         socketClose(s);
         return -1;
     }

@@ -45,7 +45,7 @@ std::string receiveAll(int socket) {
     return got;
 }
 
-TEST(ReaderGetLine, LineEnds) {
+TEST(NetReaderGetLine, LineEnds) {
     using namespace std::literals;
     struct Case {
         std::string_view bytes, line;
@@ -67,7 +67,7 @@ TEST(ReaderGetLine, LineEnds) {
     }
 }
 
-TEST(ReaderGetLine, TwoLinesFromOneReceiveAndTheRestAfterward) {
+TEST(NetReaderGetLine, TwoLinesFromOneReceiveAndTheRestAfterward) {
     Pair p;
     p.send("one\r\ntwo\npart");
     NetReader* r = readerCreate(p.near);
@@ -83,7 +83,7 @@ TEST(ReaderGetLine, TwoLinesFromOneReceiveAndTheRestAfterward) {
     readerFree(r);
 }
 
-TEST(ReaderGetLine, PeerClosingMidLineKeepsWhatArrived) {
+TEST(NetReaderGetLine, PeerClosingMidLineKeepsWhatArrived) {
     Pair p;
     p.send("ab");
     socketClose(p.far);
@@ -98,7 +98,7 @@ TEST(ReaderGetLine, PeerClosingMidLineKeepsWhatArrived) {
     readerFree(r);
 }
 
-TEST(ReaderGetLine, SilentPeerTimesOutAfterTheLimitWhileTheConsoleIsServiced) {
+TEST(NetReaderGetLine, SilentPeerTimesOutAfterTheLimitWhileTheConsoleIsServiced) {
     nettest::FastClock clock;
     setClock(&clock);
     int pollsBefore = nettest::consolePolls;
@@ -118,7 +118,7 @@ TEST(ReaderGetLine, SilentPeerTimesOutAfterTheLimitWhileTheConsoleIsServiced) {
     setClock(nullptr);
 }
 
-TEST(ReaderGetLine, LineLongerThanTheLimitFails) {
+TEST(NetReaderGetLine, LineLongerThanTheLimitFails) {
     Pair p;
     p.send(std::string(100, 'a') + "\n");
     NetReader* r = readerCreate(p.near);
@@ -127,7 +127,7 @@ TEST(ReaderGetLine, LineLongerThanTheLimitFails) {
     readerFree(r);
 }
 
-TEST(ReaderHasData, NullReaderAndEmptyConnection) {
+TEST(NetReaderHasData, NullReaderAndEmptyConnection) {
     uint8_t byte = 7;
     EXPECT_FALSE(readerHasData(nullptr));
     EXPECT_FALSE(readerGetByte(nullptr, byte));
@@ -140,7 +140,7 @@ TEST(ReaderHasData, NullReaderAndEmptyConnection) {
     readerFree(r);
 }
 
-TEST(Send, EmptyLineIsExactlyCrLfAndTextIsSentAsIs) {
+TEST(NetSend, EmptyLineIsExactlyCrLfAndTextIsSentAsIs) {
     Pair p;
     EXPECT_TRUE(netSendLine(p.near, ""));
     EXPECT_TRUE(netSendText(p.near, "abc"));
@@ -149,7 +149,7 @@ TEST(Send, EmptyLineIsExactlyCrLfAndTextIsSentAsIs) {
     EXPECT_FALSE(netSendText(p.near, ""));  // nothing sent is not a success
 }
 
-TEST(Connect, ListenAcceptAndAddresses) {
+TEST(NetConnect, ListenAcceptAndAddresses) {
     int listener = netListen(0);
     ASSERT_GE(listener, 0);
     uint32_t address;
@@ -172,7 +172,7 @@ TEST(Connect, ListenAcceptAndAddresses) {
     netClose(listener);
 }
 
-TEST(Connect, Failures) {
+TEST(NetConnect, Failures) {
     EXPECT_EQ(netResolve("127.0.0.1"), socketResolve("127.0.0.1"));
     EXPECT_NE(netResolve("localhost"), 0u);
     EXPECT_EQ(netResolve(""), 0u);
@@ -188,7 +188,7 @@ TEST(Connect, Failures) {
     EXPECT_EQ(netConnect("no-such-host.invalid", 80), -1);
 }
 
-TEST(StartCount, BalancedStartsAndStops) {
+TEST(NetStartCount, BalancedStartsAndStops) {
     int before = netStartCount();
     EXPECT_TRUE(netStartup());
     EXPECT_TRUE(netStartup());
@@ -199,7 +199,7 @@ TEST(StartCount, BalancedStartsAndStops) {
     EXPECT_EQ(netStartCount(), before > 0 ? before - 1 : 0);
 }
 
-TEST(Tls, SessionCarriesTheConnectionAndEndsWithIt) {
+TEST(NetTls, SessionCarriesTheConnectionAndEndsWithIt) {
     int s = netConnectTls("localhost", static_cast<uint16_t>(site.port));
     ASSERT_GE(s, 0);
     EXPECT_TRUE(tlsSession.active);
@@ -223,14 +223,14 @@ TEST(Tls, SessionCarriesTheConnectionAndEndsWithIt) {
     EXPECT_EQ(tlsSession.socket, 0);
 }
 
-TEST(Tls, IpAddressIsVerifiedAgainstTheCertificate) {
+TEST(NetTls, IpAddressIsVerifiedAgainstTheCertificate) {
     int s = netConnectTls("127.0.0.1", static_cast<uint16_t>(site.port));
     EXPECT_GE(s, 0);
     netClose(s);
 }
 
 // A plain server that answers anything with a line of text and closes.
-TEST(Tls, HandshakeWithAPlainServerFails) {
+TEST(NetTls, HandshakeWithAPlainServerFails) {
     int listener = netListen(0);
     uint32_t address;
     uint16_t port;
@@ -249,7 +249,7 @@ TEST(Tls, HandshakeWithAPlainServerFails) {
     EXPECT_FALSE(tlsSession.active);
 }
 
-TEST(Tls, CertificateFromAnUntrustedAuthorityFailsTheHandshake) {
+TEST(NetTls, CertificateFromAnUntrustedAuthorityFailsTheHandshake) {
     nettest::Site stranger;  // makes its own authority, which is not trusted
     ASSERT_TRUE(stranger.start());
     EXPECT_EQ(netConnectTls("localhost", static_cast<uint16_t>(stranger.port)), -1);

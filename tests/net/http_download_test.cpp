@@ -51,7 +51,7 @@ void writeFile(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
 }
 
-class Download : public ::testing::Test {
+class HttpDownload : public ::testing::Test {
 protected:
     void SetUp() override {
         path = folder + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -71,7 +71,7 @@ protected:
     std::string path;
 };
 
-TEST(SplitUrl, Parts) {
+TEST(HttpSplitUrl, Parts) {
     struct Case {
         const char* url;
         bool ok, secure;
@@ -99,7 +99,7 @@ TEST(SplitUrl, Parts) {
     }
 }
 
-TEST(SplitUrl, Ports) {
+TEST(HttpSplitUrl, Ports) {
     struct Case {
         const char* url;
         bool ok;
@@ -120,7 +120,7 @@ TEST(SplitUrl, Ports) {
     }
 }
 
-TEST(Progress, PiecesAndNumberFormat) {
+TEST(HttpProgress, PiecesAndNumberFormat) {
     using Pieces = std::vector<std::string>;
     EXPECT_EQ(downloadProgressPieces(1500, 3000, 0, "a.bin"),
               (Pieces {"Recebidos: ", "50% de 2KB.", "1,46 KBytes gravados.", "Arquivo: a.bin", ""}));
@@ -141,7 +141,7 @@ TEST(Progress, PiecesAndNumberFormat) {
     for (const Case& c : cases) EXPECT_EQ(generalNumber(c.value), c.text) << c.value;
 }
 
-TEST_F(Download, RequestLinesAndBody) {
+TEST_F(HttpDownload, RequestLinesAndBody) {
     ASSERT_TRUE(get(site.http("/t/bytes/100"), "sessao=1"));
     EXPECT_EQ(readFile(path), pattern(0, 100));
     std::string log = site.requests();
@@ -154,7 +154,7 @@ TEST_F(Download, RequestLinesAndBody) {
     EXPECT_EQ(log.find("\"range\""), std::string::npos) << log;
 }
 
-TEST_F(Download, SecureUrlWithPathAndQuery) {
+TEST_F(HttpDownload, SecureUrlWithPathAndQuery) {
     ASSERT_TRUE(get(site.https("/busca?q=s%C3%A3o+paulo&qfilter=completo")));
     std::string log = site.requests();
     EXPECT_NE(log.find("\"query\": \"q=s%C3%A3o+paulo&qfilter=completo\""), std::string::npos) << log;
@@ -163,7 +163,7 @@ TEST_F(Download, SecureUrlWithPathAndQuery) {
     EXPECT_NE(readFile(path).find("Mostrando 1 - 3 de 3 resultados"), std::string::npos);
 }
 
-TEST_F(Download, ResumeWith206AppendsAfterTheExistingBytes) {
+TEST_F(HttpDownload, ResumeWith206AppendsAfterTheExistingBytes) {
     writeFile(path, pattern(0, 1000));
     ASSERT_TRUE(get(site.http("/t/bytes/3000")));
     EXPECT_NE(site.requests().find("\"range\": \"bytes=1000-\""), std::string::npos);
@@ -171,14 +171,14 @@ TEST_F(Download, ResumeWith206AppendsAfterTheExistingBytes) {
     EXPECT_EQ(readFile(path), pattern(0, 3000));
 }
 
-TEST_F(Download, A200AnswerToARangeRewritesTheFile) {
+TEST_F(HttpDownload, A200AnswerToARangeRewritesTheFile) {
     writeFile(path, std::string(1000, 'x'));
     ASSERT_TRUE(get(site.http("/t/norange/3000")));
     EXPECT_NE(site.requests().find("\"range\": \"bytes=1000-\""), std::string::npos);
     EXPECT_EQ(readFile(path), pattern(0, 3000));
 }
 
-TEST_F(Download, AnswersThatAreNotTheResourceLeaveTheFileAsItWas) {
+TEST_F(HttpDownload, AnswersThatAreNotTheResourceLeaveTheFileAsItWas) {
     const std::string before = pattern(0, 3000);
     for (const std::string target : {"/t/bytes/3000" /* 416: already complete */, "/t/status/500",
                                      "/t/status/403", "/t/wrongrange/3000", "/t/garbage", "/t/close",
@@ -189,7 +189,7 @@ TEST_F(Download, AnswersThatAreNotTheResourceLeaveTheFileAsItWas) {
     }
 }
 
-TEST_F(Download, FailedAnswersCreateNoFile) {
+TEST_F(HttpDownload, FailedAnswersCreateNoFile) {
     for (const char* target : {"/t/status/500", "/t/status/302", "/t/garbage", "/t/close"}) {
         EXPECT_FALSE(get(site.http(target))) << target;
         bool exists = true;
@@ -198,14 +198,14 @@ TEST_F(Download, FailedAnswersCreateNoFile) {
     }
 }
 
-TEST_F(Download, NotFoundAndBadRequestAreReported) {
+TEST_F(HttpDownload, NotFoundAndBadRequestAreReported) {
     EXPECT_FALSE(get(site.http("/t/status/404")));
     EXPECT_FALSE(get(site.http("/t/status/400")));
     EXPECT_EQ(nettest::transcript, "Erro http404: P\xE1gina n\xE3o encontrada.\r\n"
                                    "Erro http400:Requisi\xE7\xE3o http n\xE3o foi bem formulada.\r\n");
 }
 
-TEST_F(Download, Redirects) {
+TEST_F(HttpDownload, Redirects) {
     ASSERT_TRUE(get(site.http("/t/redirect/3")));
     EXPECT_EQ(readFile(path), "chegou");
     std::remove(path.c_str());
@@ -217,7 +217,7 @@ TEST_F(Download, Redirects) {
     EXPECT_EQ(readFile(path), pattern(0, 30));
 }
 
-TEST_F(Download, PlainRedirectToHttps) {
+TEST_F(HttpDownload, PlainRedirectToHttps) {
     ASSERT_TRUE(httpDownload("http://localhost:" + std::to_string(site.port) + "/t/to-https/bytes/5000",
                              "x", path, false, "navelo", ""));
     EXPECT_EQ(readFile(path), pattern(0, 5000));
@@ -227,7 +227,7 @@ TEST_F(Download, PlainRedirectToHttps) {
     EXPECT_NE(log.find("\"tls\": true", second), std::string::npos) << log;
 }
 
-TEST_F(Download, TenRedirectsAreFollowedAndNoMore) {
+TEST_F(HttpDownload, TenRedirectsAreFollowedAndNoMore) {
     EXPECT_TRUE(get(site.http("/t/redirect/10")));
     std::remove(path.c_str());
     EXPECT_FALSE(get(site.http("/t/redirect/11")));
@@ -239,26 +239,26 @@ TEST_F(Download, TenRedirectsAreFollowedAndNoMore) {
     EXPECT_EQ(requests, 11u);
 }
 
-TEST_F(Download, ServerClosingBeforeTheAnnouncedLengthFails) {
+TEST_F(HttpDownload, ServerClosingBeforeTheAnnouncedLengthFails) {
     EXPECT_FALSE(get(site.http("/t/early/10000/5000")));
     EXPECT_EQ(readFile(path), pattern(0, 5000));  // what came is kept for a later resume
 }
 
-TEST_F(Download, OneByteShortIsStillAFailure) {
+TEST_F(HttpDownload, OneByteShortIsStillAFailure) {
     EXPECT_FALSE(get(site.http("/t/early/5000/4999")));
 }
 
-TEST_F(Download, WithoutContentLengthTheBodyEndsWhenTheServerCloses) {
+TEST_F(HttpDownload, WithoutContentLengthTheBodyEndsWhenTheServerCloses) {
     ASSERT_TRUE(get(site.http("/t/nolength/10000")));
     EXPECT_EQ(readFile(path), pattern(0, 10000));
 }
 
-TEST_F(Download, ExactlyTwoBlocks) {
+TEST_F(HttpDownload, ExactlyTwoBlocks) {
     ASSERT_TRUE(get(site.http("/t/bytes/8192")));
     EXPECT_EQ(readFile(path), pattern(0, 8192));
 }
 
-TEST_F(Download, SilentServersAreGivenUp) {
+TEST_F(HttpDownload, SilentServersAreGivenUp) {
     nettest::FastClock clock;
     setClock(&clock);
     EXPECT_FALSE(get(site.http("/t/silent")));
@@ -270,7 +270,7 @@ TEST_F(Download, SilentServersAreGivenUp) {
     httpBodyStallSeconds = HTTP_BODY_STALL_SECONDS;
 }
 
-TEST_F(Download, ConnectionFailuresAndBadArguments) {
+TEST_F(HttpDownload, ConnectionFailuresAndBadArguments) {
     EXPECT_FALSE(get("http://127.0.0.1:1/x"));
     EXPECT_FALSE(get("https://no-such-host.invalid/x"));
     EXPECT_FALSE(get(site.http("/t/bytes/10\r\nX-Injected: 1")));
@@ -282,7 +282,7 @@ TEST_F(Download, ConnectionFailuresAndBadArguments) {
     EXPECT_EQ(nettest::transcript, "");
 }
 
-TEST_F(Download, EscThenSStopsAfterTheCurrentBlock) {
+TEST_F(HttpDownload, EscThenSStopsAfterTheCurrentBlock) {
     queueKey(27);
     queueKey('S');
     EXPECT_FALSE(get(site.http("/t/bytes/20000")));
@@ -290,7 +290,7 @@ TEST_F(Download, EscThenSStopsAfterTheCurrentBlock) {
     EXPECT_EQ(readFile(path), pattern(0, 4096));
 }
 
-TEST_F(Download, OtherKeysLetTheTransferGoOn) {
+TEST_F(HttpDownload, OtherKeysLetTheTransferGoOn) {
     for (int key : {27, int('n'), 13, 32, 32, int('x'), 0, 59}) queueKey(static_cast<uint8_t>(key));
     ASSERT_TRUE(get(site.http("/t/bytes/50000")));
     EXPECT_EQ(nettest::transcript, "Deseja parar o download?\r\nn\r\n");
