@@ -1,7 +1,8 @@
-// Conditions and comparison keys, read directly where scripts would need one
-// run per malformed case.
+// Conditions, comparison keys and the ends of runs, checked directly where
+// scripts would need one run per case.
 #include "interpreter/control_flow.h"
 #include "interpreter/lista.h"
+#include "interpreter/script.h"
 #include "interpreter/values.h"
 
 #include <gtest/gtest.h>
@@ -72,4 +73,52 @@ TEST(EvaluateCondition, OperatorsAndWhatIsLeft) {
         }
     }
     resetLists();
+}
+
+// Runs `script` (lines separated by LF) and returns where and how it ended.
+static RunResult runLines(std::string_view script) {
+    int n = 0;
+    while (!script.empty()) {
+        size_t end = script.find('\n');
+        storeLine(script.substr(0, end), ++n);
+        script = end == std::string_view::npos ? std::string_view() : script.substr(end + 1);
+    }
+    return runScript();
+}
+
+TEST(ControlFlow, WhereRunsEnd) {
+    struct Case {
+        const char* script;
+        bool failed;
+        int line;
+    } cases[] = {
+        // Block words are refused after a one-line SE, compared ASCII-upper-
+        // cased: a lower-case ã slips through and runs as SENÃO.
+        {"se 1 = 1 SEN\xC3O", true, 1},
+        {"se 1 = 1 senao", true, 1},
+        {"se 1 = 1 enquanto 1 = 2", true, 1},
+        {"se 1 = 1 sen\xE3o\nseja a 1\nfim se\nseja b 2", false, 5},
+        {"repete r x", true, 1},
+        // FIM REPETE goes back to the REPETE line, which then fails.
+        {"repete r 2\nseja r \"abc\"\nfim repete", true, 1},
+        {"seja a 1\nfim repete", true, 2},
+        {"repete r 3\nfim repete\nse r = 4 termina\nfoo", false, 3},
+        {"fim", true, 1},
+        {"fim qualquer", false, 2},
+        {"sen\xE3o x", true, 1},
+        {"retorna x", true, 1},
+        {"desvia @a b\n@a b", true, 1},
+        {"desvia \"a\" x\n@a", true, 1},
+        {"desvia \"a b\"\nfoo\n@a b", false, 4},
+        {"chama @nada", true, 1},
+        {"termina\nfoo", false, 1},
+        {"enquanto 1 = 2 anything\nfoo\nfim enquanto", false, 4},
+        {"se 1 = 2\nse 2 = 2\nfoo\nsen\xE3o\nfoo\nfim se\nfoo\nfim se", false, 9},
+    };
+    for (const Case& c : cases) {
+        resetInterpreter();
+        RunResult r = runLines(c.script);
+        EXPECT_EQ(r.failed, c.failed) << c.script;
+        EXPECT_EQ(r.line, c.line) << c.script;
+    }
 }
