@@ -6,6 +6,7 @@
 // TLS session (net/tls.h) is read and written through it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>

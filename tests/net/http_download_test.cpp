@@ -6,7 +6,6 @@
 #include "net_test_support.h"
 
 #include <cstdio>
-#include <sys/stat.h>
 
 namespace {
 

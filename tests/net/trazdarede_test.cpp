@@ -3,9 +3,6 @@
 #include "net_test_support.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
-
-#include <vector>
 
 namespace {
 
