@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "sound/wave_player.h"
 #include "speech/config.h"
 #include "speech/speech.h"
 
@@ -65,27 +66,11 @@ std::string withBackslash(std::string dir) {
     return dir;
 }
 
-void putLe(std::string& s, size_t at, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) s[at + static_cast<size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
 // ---- Output image ----
 
 void flushImage() {
     if (image.size() <= HEADER_SIZE) return;
-    uint32_t dataSize = static_cast<uint32_t>(image.size() - HEADER_SIZE);
-    std::memcpy(&image[0], "RIFF", 4);
-    putLe(image, 4, dataSize + 36, 4);
-    std::memcpy(&image[8], "WAVEfmt ", 8);
-    putLe(image, 16, 16, 4);
-    putLe(image, 20, 1, 2);                // PCM
-    putLe(image, 22, 1, 2);                // mono
-    putLe(image, 24, SAMPLE_RATE, 4);
-    putLe(image, 28, SAMPLE_RATE, 4);      // bytes per second
-    putLe(image, 32, 1, 2);                // block align
-    putLe(image, 34, 8, 2);                // bits per sample
-    std::memcpy(&image[36], "data", 4);
-    putLe(image, 40, dataSize, 4);
+    makeWaveHeader(image.data(), SAMPLE_RATE, 8, static_cast<uint32_t>(image.size() - HEADER_SIZE), 1);
     if (imageOutput) imageOutput(image);
     else playWaveBuffer(image);
     image.resize(HEADER_SIZE);
