@@ -70,7 +70,7 @@ protected:
     std::string path;
 };
 
-TEST(HttpSplitUrl, Parts) {
+TEST(HttpSplitUrl, Components) {
     struct Case {
         const char* url;
         bool ok, secure;
