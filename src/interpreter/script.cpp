@@ -45,11 +45,12 @@ bool refusedWhenRestricted(std::string_view word) {
     return word == "REPETE" || word == "ENQUANTO" || word == "SENAO" || word == "SEN\xC3O" || word == "FIM";
 }
 
+// The debug echo and the unknown-word message are kept out of line, so the
+// dispatch of every line stays small.
 [[gnu::noinline]] void echoCommand(std::string_view word, std::string_view args) {
     writeLineSpeak(std::string(word) + " " + std::string(args));
 }
 
-// Out of line, so the dispatch of every line stays small.
 [[gnu::noinline]] bool reportInvalidCommand(std::string_view word) {
     writeLineSpeak(MSG_INVALID_COMMAND + toUpperLatin(word));
     return false;
