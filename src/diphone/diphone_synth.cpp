@@ -24,6 +24,9 @@ constexpr size_t MAX_INDEX_NAME = 8;
 constexpr size_t MAX_LETTER_SAMPLES = IMAGE_SIZE - HEADER_SIZE;
 constexpr int SILENCE_BLOCK = 100;
 constexpr int NOISE_LENGTH = 300;
+// Samples over which a recording cut short fades to silence, so that the
+// cut does not click.
+constexpr size_t CUT_FADE = 24;
 constexpr const char* DEFAULT_BASE_NAME = "DIFONES2";
 
 struct IndexEntry {
@@ -119,6 +122,17 @@ void appendFromDataFile(int64_t offset, size_t count) {
     }
 }
 
+// Fades the last samples of a recording of `count` samples that was cut
+// short (only what is still in the image).
+void fadeCutEnd(size_t count) {
+    size_t n = std::min({CUT_FADE, count, image.size() - HEADER_SIZE});
+    size_t first = image.size() - n;
+    for (size_t i = 0; i < n; ++i) {
+        int sample = static_cast<unsigned char>(image[first + i]) - 128;
+        image[first + i] = static_cast<char>(128 + sample * static_cast<int>(n - i) / static_cast<int>(n + 1));
+    }
+}
+
 void appendSilence(int samples) {
     if (collectedNames) return;
     static const std::string block(SILENCE_BLOCK, '\x80');
@@ -164,6 +178,7 @@ bool playIndexedDiphone(const std::string& name, bool stressedName, double facto
     }
     size_t count = static_cast<size_t>(factor * length);
     appendFromDataFile(entry->offset, count);
+    if (count < entry->length) fadeCutEnd(count);
     return true;
 }
 

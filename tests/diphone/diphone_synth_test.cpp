@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -107,11 +108,26 @@ protected:
         return all;
     }
 
+    // A recording cut short fades toward 128 over its last 24 samples; the
+    // fade (strictly moving toward 128, where recordings here are constant)
+    // counts as part of its run.
     static Runs runs(const std::string& samples) {
         Runs r;
-        for (unsigned char c : samples) {
-            if (!r.empty() && r.back().first == c) ++r.back().second;
-            else r.push_back({c, 1});
+        int fading = 0;
+        for (size_t i = 0; i < samples.size(); ++i) {
+            int c = static_cast<unsigned char>(samples[i]);
+            int last = i > 0 ? static_cast<unsigned char>(samples[i - 1]) : -1;
+            bool repeats = i + 1 < samples.size() && static_cast<unsigned char>(samples[i + 1]) == c;
+            if (!r.empty() && r.back().first == c && fading == 0) {
+                ++r.back().second;
+            } else if (!r.empty() && r.back().first != 128 && fading < 24 && !repeats &&
+                       (c - 128) * (r.back().first - 128) > 0 && std::abs(c - 128) < std::abs(last - 128)) {
+                ++r.back().second;
+                ++fading;
+            } else {
+                r.push_back({c, 1});
+                fading = 0;
+            }
         }
         return r;
     }
@@ -197,6 +213,16 @@ TEST_F(DiphoneSynth, CuttingFollowsTheSettings) {
     EXPECT_EQ(speak("[ka]"), (Runs{{10, 600}}));
     setDiphoneParameters(900, 350, 100);
     EXPECT_EQ(speak("[ka]"), (Runs{{10, 350}}));
+    // The end of a cut recording fades toward silence; a whole one does not.
+    setDiphoneParameters(400, 0, 100);
+    speak("[ka]");
+    std::string cut = played();
+    ASSERT_EQ(cut.size(), 600u);
+    EXPECT_EQ(cut.substr(0, 576), std::string(576, 10));
+    for (size_t i = 576; i < 600; ++i) EXPECT_GT(cut[i], cut[i - 1]) << i;
+    EXPECT_LT(static_cast<unsigned char>(cut.back()), 128);
+    speak("[kA]");
+    EXPECT_EQ(played(), std::string(1000, 10));
     setDiphoneParameters(0, 0, 250);
     EXPECT_EQ(speak("[ka][ka]"), (Runs{{10, 1000}, {SILENCE, 200}, {10, 1000}}));  // gap in blocks of 100
 }
