@@ -7,6 +7,7 @@
 #include "interpreter/script.h"
 #include "interpreter/values.h"
 #include "platform/encoding.h"
+#include "platform/exit.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -138,6 +139,10 @@ bool commandAbre(std::string_view args) {
             error = textFileOpenRead(slot.file, path);
         }
         if (error == 0) {
+            // What is still buffered when the program ends is written out
+            // then, so a script that never closes its file loses no line.
+            static const bool closesAtExit = (addExitHook(closeAllFileSlots), true);
+            (void)closesAtExit;
             slot.open = true;
             return true;
         }

@@ -3,12 +3,12 @@
 #include "platform/paths.h"
 
 #include "platform/encoding.h"
+#include "platform/files.h"
 
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -20,11 +20,6 @@ std::string pathRoot;  // empty: no confinement
 bool exists(const std::string& path) {
     struct stat st {};
     return lstat(path.c_str(), &st) == 0;
-}
-
-std::string currentDirectoryPath() {
-    char buf[PATH_MAX];
-    return getcwd(buf, sizeof buf) ? std::string(buf) : std::string();
 }
 
 std::string canonical(const std::string& path) {
@@ -135,7 +130,7 @@ const std::string& talorahome() {
 void resetTalorahome() { homeCache.clear(); }
 
 void recordStartDirectory() {
-    startDir = currentDirectoryPath();
+    startDir = currentDirectory();
     if (startDir.empty()) startDir = ".";
 }
 
@@ -240,7 +235,7 @@ std::string mapPath(std::string_view path) {
         if (!componentsBelow(pathRoot, canonical(talorahome()), below)) below.clear();
         below.push_back(std::string("drive_") + drive);
     } else if (start == Start::Relative) {
-        if (!componentsBelow(pathRoot, currentDirectoryPath(), below)) below.clear();
+        if (!componentsBelow(pathRoot, currentDirectory(), below)) below.clear();
     }
     std::string result = pathRoot;
     for (const std::string& c : below) result = joinPath(result, c);

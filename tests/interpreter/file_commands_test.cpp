@@ -4,6 +4,7 @@
 #include "console/console.h"
 #include "interpreter/script.h"
 #include "interpreter/values.h"
+#include "platform/exit.h"
 #include "platform/paths.h"
 
 #include <gtest/gtest.h>
@@ -196,6 +197,13 @@ TEST_F(FileCommandsTest, WhatFollowsTheValuesFailsAfterTheWrite) {
 TEST_F(FileCommandsTest, ReopeningASlotClosesItsFileFirst) {
     EXPECT_TRUE(run("abre #1 \"b.txt\" &\nescreve #1 \"buffered\"\nabre #1 \"dados.txt\""));
     EXPECT_EQ(fileText("b.txt"), "buffered\r\n");
+}
+
+TEST_F(FileCommandsTest, FilesLeftOpenAreWrittenOutAtTheEnd) {
+    EXPECT_TRUE(run("abre #1 \"b.txt\" &\nescreve #1 \"never closed\""));
+    EXPECT_EQ(fileText("b.txt"), "");
+    runExitHooks();
+    EXPECT_EQ(fileText("b.txt"), "never closed\r\n");
 }
 
 TEST_F(FileCommandsTest, WholeFileCommandsProtectWhatExists) {
