@@ -56,11 +56,12 @@ public:
         return port > 0 && !ca.empty();
     }
 
+    // Closing its input ends the site, which then removes its folder.
     void stop() {
         if (pid_ <= 0) return;
         close(stdin_);
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
+        for (int i = 0; i < 100 && waitpid(pid_, nullptr, WNOHANG) == 0; ++i) usleep(50000);
+        if (kill(pid_, SIGKILL) == 0) waitpid(pid_, nullptr, 0);
         pid_ = -1;
     }
 
