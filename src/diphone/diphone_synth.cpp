@@ -45,7 +45,7 @@ std::string baseName = DEFAULT_BASE_NAME;
 std::vector<IndexEntry> indexEntries;
 int dataFile = -1;
 std::string letterFolder; // Windows-style, ending in "\"
-std::string image;           // the output image; its size is the fill position
+std::string image;        // the output image; its size is the fill position
 
 // Working state of one speakPhonetic call.
 std::string_view phonetic;
@@ -107,25 +107,31 @@ void appendSamples(const char* samples, size_t count) {
     }
 }
 
-void appendFromDataFile(int64_t offset, size_t count) {
+// Appends `count` samples of the data file; returns how many of them the
+// image holds at its end (the last part of a recording longer than an image).
+size_t appendFromDataFile(int64_t offset, size_t count) {
     reserveRoom(count);
+    size_t inImage = 0;
     while (count > 0) {
         size_t n = std::min(count, roomLeft());
         size_t fill = image.size();
+        if (fill == HEADER_SIZE) inImage = 0;
         image.resize(fill + n);
         size_t got = readBytesAt(dataFile, offset, &image[fill], n);
         image.resize(fill + got);
+        inImage += got;
         // A recording that runs past the end of the data file keeps what it has.
-        if (got < n) return;
+        if (got < n) break;
         offset += static_cast<int64_t>(n);
         count -= n;
     }
+    return inImage;
 }
 
-// Fades the last samples of a recording of `count` samples that was cut
-// short (only what is still in the image).
+// Fades the last `count` samples of the image (at most CUT_FADE of them):
+// the end of a recording that was cut short.
 void fadeCutEnd(size_t count) {
-    size_t n = std::min({CUT_FADE, count, image.size() - HEADER_SIZE});
+    size_t n = std::min(CUT_FADE, count);
     size_t first = image.size() - n;
     for (size_t i = 0; i < n; ++i) {
         int sample = static_cast<unsigned char>(image[first + i]) - 128;
@@ -174,11 +180,12 @@ bool playIndexedDiphone(const std::string& name, bool stressedName, double facto
     if (!stressedName && key.size() > 2) {
         int t = length - cutLength;
         if (t < minimumLength) t = std::min(length, minimumLength);
-        length = std::max(t, 0);
+        // A negative cut would run into the next recording.
+        length = std::clamp(t, 0, length);
     }
     size_t count = static_cast<size_t>(factor * length);
-    appendFromDataFile(entry->offset, count);
-    if (count < entry->length) fadeCutEnd(count);
+    size_t inImage = appendFromDataFile(entry->offset, count);
+    if (count < entry->length) fadeCutEnd(inImage);
     return true;
 }
 

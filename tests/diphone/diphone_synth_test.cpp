@@ -223,6 +223,9 @@ TEST_F(DiphoneSynth, CuttingFollowsTheSettings) {
     EXPECT_LT(static_cast<unsigned char>(cut.back()), 128);
     speak("[kA]");
     EXPECT_EQ(played(), std::string(1000, 10));
+    setDiphoneParameters(-500, 0, 100);  // never longer than the recording
+    speak("[ka]");
+    EXPECT_EQ(played(), std::string(1000, 10));
     setDiphoneParameters(0, 0, 250);
     EXPECT_EQ(speak("[ka][ka]"), (Runs{{10, 1000}, {SILENCE, 200}, {10, 1000}}));  // gap in blocks of 100
 }
@@ -261,6 +264,8 @@ TEST_F(DiphoneSynth, DamagedRecordingsPlaySafely) {
     EXPECT_EQ(speak("[bIga]"), (Runs{{220, 65535}}));
     EXPECT_EQ(images.size(), 2u);
     EXPECT_EQ(speak("[fAro]"), Runs{});
+    speak("[kA faro]");  // nothing read: the recording before keeps its end
+    EXPECT_EQ(played(), std::string(1000, 10));
     EXPECT_EQ(speak("[ /_a]"), (Runs{{0xF5, 63956}}));
     EXPECT_EQ(speak("[ /_b]"), Runs{});
     EXPECT_EQ(misses, std::vector<std::string>{"_98"});
