@@ -2,6 +2,8 @@
 #include "interpreter/console_commands.h"
 
 #include "console/console.h"
+#include "console/line_editor.h"
+#include "desktop/program_execution.h"
 #include "interpreter/commands.h"
 #include "interpreter/file_commands.h"
 #include "interpreter/script.h"
@@ -94,8 +96,11 @@ bool commandLe(std::string_view args) {
         mode = Edit;
         rest.remove_prefix(5);
     } else if (startsWithUpperLatin(rest, "CONSOLE ")) {
-        // Output of captured programs arrives with program execution.
-        return false;
+        rest = trimView(rest.substr(8));
+        int target;
+        if (!readVariable(rest, target)) return false;
+        variable(target) = readCapturedOutput();
+        return true;
     } else if (startsWithUpperLatin(rest, "MUDO")) {
         mode = Plain;
         rest.remove_prefix(4);
@@ -109,12 +114,18 @@ bool commandLe(std::string_view args) {
         variable(target) = readKeyNotation(mode == Talking || mode == Edit, withModifiers);
         return true;
     }
-    // The field editor comes with the talking line editor.
-    if (mode == Edit) return false;
     uint8_t saved = textAttribute;
     if (mode == Hidden) textAttribute = 0;
-    // Talking mode reads with plain echo until the talking line editor exists.
-    std::string line = readStandardInputLine();
+    std::string line;
+    if (mode == Talking) {
+        readLineAtCursor(line);
+    } else if (mode == Edit) {
+        // The variable's value is offered for editing; Esc gives the empty text.
+        line = variable(target);
+        if (readTalkingLine(line, cursorColumn(), cursorRow(), true, 1024) == 27) line.clear();
+    } else {
+        line = readStandardInputLine();
+    }
     textAttribute = saved;
     variable(target) = line;
     return true;

@@ -56,7 +56,13 @@ public:
         while (true) {
             size_t before = events.size();
             decoder_.take(events, ended_, 1);
-            if (events.size() > before) return;
+            if (events.size() > before) {
+                // The modifiers held are those of the key just taken.
+                shift_ = events.back().shift;
+                ctrl_ = events.back().ctrl;
+                alt_ = events.back().alt;
+                return;
+            }
             if (ended_) {
                 InputEvent e;
                 if (options_.endlessKey) e.ch = options_.endlessKey;
@@ -66,6 +72,12 @@ public:
             }
             readMore();
         }
+    }
+
+    void modifiers(bool& shift, bool& ctrl, bool& alt) override {
+        shift = shift_;
+        ctrl = ctrl_;
+        alt = alt_;
     }
 
 private:
@@ -95,6 +107,7 @@ private:
     KeyDecoder decoder_;
     bool ended_ = false;
     bool pendingCr_ = false;
+    bool shift_ = false, ctrl_ = false, alt_ = false;
 };
 
 } // namespace
