@@ -12,7 +12,8 @@
 //       prints the phonetic string of each UTF-8 text (for working on rules).
 //   voice_tool speak OUT.wav CUT MINIMUM GAP TEXT
 //       says the UTF-8 text with the voice of TALORA_HOME's FALARIS.INI and
-//       the given settings into a WAV file (for checking by length or ear).
+//       the given settings into a WAV file (for checking by length or ear);
+//       names the voice lacks are listed on standard error.
 #include "diphone/diphone_synth.h"
 #include "diphone/phonetic_translator.h"
 #include "diphone/voice_inventory.h"
@@ -173,9 +174,11 @@ int translate(const char* rules, const char* exceptions, int count, char** texts
 
 std::string spoken;
 void keepImage(const std::string& image) { spoken += image.substr(44); }
+void reportMiss(const std::string& name) { std::cerr << "not recorded: " << name << "\n"; }
 
 int speak(const char* out, int cut, int minimum, int gap, const char* text) {
     setDiphoneImageOutput(keepImage);
+    setDiphoneMissHandler(reportMiss);
     setDiphoneParameters(cut, minimum, gap);
     if (int code = startDiphoneSynth()) return fail("the voice does not start: code " + std::to_string(code));
     speakPhonetic(translateToPhonetic(utf8ToCp1252(text)));

@@ -200,6 +200,9 @@ TEST(VoiceData, RulesOfTheVoice) {
         {"ninho", "[ n/I/ nh/u]"},
         {"cpf", "[ /_c][ /_p][ /_f]"},
         {"ol\xE1, mundo", "[o^/ l/A][ /_,][ m/U~/ d/u]"},
+        {"regi\xE3o", "[ rr/e^/ j/i/ A~w]"},                  // a new syllable after a vowel
+        {"paci\xEAncia", "[ p/a/ s/i/ E~/ s/i/ a^]"},
+        {"qu\xEA", "[ k/E^]"},
     };
     for (const Case& c : cases) EXPECT_EQ(translateToPhonetic(c.text), c.phonetic) << c.text;
     releasePhoneticRules();
@@ -231,6 +234,8 @@ TEST(VoiceData, PortugueseTextIsSpokenWithoutMissingNames) {
         "Brasil, sol, mar, porta, carro, honra, texto, exame, t\xE1xi, pr\xF3ximo.",
         "Ele disse que o jardim tem flores amarelas e vermelhas; tr\xEAs cores ao todo: ouro, prata, bronze.",
         "Jovens, homens e mulheres ainda saem cedo para o trabalho.",
+        "A regi\xE3o pede paci\xEAncia; o sagu\xE3o do Piau\xED tem quaisquer her\xF3is e cora\xE7\xF5" "es.",
+        "\xD3rf\xE3, ci\xEAncia, ningu\xE9m, p\xE3" "es, le\xF5" "es, m\xE3os, l\xEA" "em, v\xF4o e por qu\xEA.",
     };
     std::string text;
     for (const char* t : texts) {
