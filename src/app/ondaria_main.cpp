@@ -1,4 +1,5 @@
 // ondaria: the radio-station finder, a Rotalis script carried inside the program.
+#include "app/ondaria_script.h"
 #include "app/options.h"
 #include "app/startup.h"
 #include "platform/encoding.h"
@@ -23,7 +24,6 @@ int main(int argc, char** argv) {
     if (int status = preparePlatform(options, "ondaria")) return status;
     std::vector<std::string> parameters;
     for (const std::string& a : options.arguments) parameters.push_back(utf8ToCp1252(a));
-    // The radio finder's script is not in this build yet: run an empty one.
-    runProgram("ondaria", {}, parameters);
+    runProgram("ondaria", ondariaScriptLines(configuredOndariaSite(), configuredOndariaDomain()), parameters);
     return 0;
 }

@@ -1,7 +1,7 @@
 // rotalis: runs a Rotalis script file.
 #include "app/options.h"
+#include "app/script_source.h"
 #include "app/startup.h"
-#include "interpreter/script.h"
 #include "platform/encoding.h"
 #include "platform/files.h"
 
@@ -15,27 +15,15 @@ void usage(FILE* out) {
                  optionsHelp().c_str());
 }
 
-// Script files are UTF-8 when they are valid UTF-8, else Windows-1252.
 bool loadScript(const std::string& path, std::vector<std::string>& lines, std::string& error) {
     std::string content;
     if (!readWholeFile(path, content)) {
         error = "cannot read " + path;
         return false;
     }
-    if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
-    if (isValidUtf8(content)) content = utf8ToCp1252(content);
-    size_t pos = 0;
-    while (pos < content.size()) {
-        size_t end = content.find('\n', pos);
-        if (end == std::string::npos) end = content.size();
-        std::string line = content.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(std::move(line));
-        pos = end + 1;
-        if (lines.size() > static_cast<size_t>(MAX_SCRIPT_LINES)) {
-            error = path + " has more than " + std::to_string(MAX_SCRIPT_LINES) + " lines";
-            return false;
-        }
+    if (!scriptLinesFromText(std::move(content), lines, error)) {
+        error = path + " has " + error;
+        return false;
     }
     return true;
 }
