@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -19,6 +20,9 @@
 namespace {
 
 void discard(const std::string&) {}
+
+std::string root;
+void removeRoot() { std::filesystem::remove_all(root); }
 
 void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -35,7 +39,8 @@ std::string le(uint32_t value, int bytes) {
 bool startVoice() {
     char dir[] = "/tmp/diphone_fuzz_XXXXXX";
     if (!mkdtemp(dir)) return false;
-    std::string root = dir;
+    root = dir;
+    std::atexit(removeRoot);
     mkdir((root + "/letras").c_str(), 0777);
     mkdir((root + "/difones").c_str(), 0777);
     writeFile(root + "/FALARIS.INI",
