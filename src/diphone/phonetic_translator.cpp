@@ -367,6 +367,20 @@ std::vector<PhoneticRule> loadedPhoneticRules() {
 
 int phoneticExceptionCount() { return static_cast<int>(exceptions.size()); }
 
+// Windows-1252 typographic punctuation. The character table below also
+// serves texts of the old PC code page, where these bytes are accented
+// letters; texts here are Windows-1252, so an ellipsis, curly quotes, dashes
+// and the no-break space must not be read as letters.
+static const char* typographicPunctuation(unsigned char c) {
+    switch (c) {
+    case 0x85: return ".";                               // ellipsis: a full stop's pause
+    case 0x91: case 0x92: case 0x93: case 0x94: return " ";  // curly quotes
+    case 0x95: case 0x96: case 0x97: return " ";          // bullet, en and em dash
+    case 0xA0: return " ";                                // no-break space
+    default: return nullptr;
+    }
+}
+
 std::string preparePhoneticText(std::string_view text) {
     std::string out;
     out.reserve(text.size() + 16);
@@ -388,6 +402,10 @@ std::string preparePhoneticText(std::string_view text) {
         unsigned char u = static_cast<unsigned char>(c);
         const char* mapped = nullptr;
         char single[2] = {c, 0};
+        if (const char* punctuation = typographicPunctuation(u)) {
+            out += punctuation;
+            continue;
+        }
         if (u < 32) {
             mapped = nullptr;
         } else if (u >= 128) {

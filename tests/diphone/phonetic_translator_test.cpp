@@ -53,6 +53,8 @@ TEST_F(EchoTranslator, WordsSpellingAndPreparation) {
         {"\xAB" "a", "[ /_\xAA][a]"},                   // 171 maps to the feminine ordinal
         {"ABC", "[a/b/c]"},                             // one vowel: no stress
         {"sol", "[s/O/l]"},                             // one vowel ending in l: stressed
+        {"ol\xE1\x85", "[o/l/a/'][ /_.]"},              // ellipsis: a full stop, not a letter
+        {"\x93sol\x94\xA0\x96" "a", "[s/O/l][a]"},      // curly quotes, nbsp, dash: blanks
     };
     for (const Case& c : cases) EXPECT_EQ(translateToPhonetic(c.text), c.phonetic) << c.text;
 }
