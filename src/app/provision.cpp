@@ -3,6 +3,7 @@
 
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 
 void provisionHome() {
     const std::string& home = talorahome();
@@ -19,4 +20,7 @@ void provisionHome() {
     for (const char* dir : {"/drive_c/talora/som/letras", "/drive_c/talora/som/difones",
                             "/drive_c/ondaria/som", "/drive_c/ondaria/temp", "/drive_c/ondaria/m3u"})
         makeDirectories(home + dir);
+    // Scripts start the family's text viewer as c:\talora\redato.exe: a
+    // launcher of the redato that sits beside this program.
+    writeLauncherScript(home + "/drive_c/talora/redato.exe", exeDir + "/redato");
 }

@@ -8,6 +8,7 @@
 #include "interpreter/download_command.h"
 #include "interpreter/file_commands.h"
 #include "interpreter/lista.h"
+#include "interpreter/program_commands.h"
 #include "interpreter/script.h"
 #include "interpreter/string_commands.h"
 #include "interpreter/values.h"
@@ -104,8 +105,8 @@ const CommandEntry COMMAND_TABLE[] = {
     {"SENSOR", commandNotAvailable},
     {"MSAA", commandNotAvailable},
     {"MENU", commandNotAvailable},
-    {"EXECUTA", commandNotAvailable},
-    {"EXISTEPROG", commandNotAvailable},
+    {"EXECUTA", commandExecuta},
+    {"EXISTEPROG", commandExisteprog},
     {"IMAGEM", commandNotAvailable},
 };
 

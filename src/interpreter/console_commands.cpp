@@ -3,6 +3,7 @@
 
 #include "console/console.h"
 #include "console/line_editor.h"
+#include "desktop/program_execution.h"
 #include "interpreter/commands.h"
 #include "interpreter/file_commands.h"
 #include "interpreter/script.h"
@@ -95,8 +96,11 @@ bool commandLe(std::string_view args) {
         mode = Edit;
         rest.remove_prefix(5);
     } else if (startsWithUpperLatin(rest, "CONSOLE ")) {
-        // Output of captured programs arrives with program execution.
-        return false;
+        rest = trimView(rest.substr(8));
+        int target;
+        if (!readVariable(rest, target)) return false;
+        variable(target) = readCapturedOutput();
+        return true;
     } else if (startsWithUpperLatin(rest, "MUDO")) {
         mode = Plain;
         rest.remove_prefix(4);

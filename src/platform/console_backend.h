@@ -72,6 +72,14 @@ public:
         shift = ctrl = alt = false;
     }
 
+    // Hands the terminal to a program started in the foreground: true when
+    // this backend holds a terminal and gave it back (normal modes and
+    // screen). Until retakeTerminal it draws nothing and reads no input, and
+    // the keys Ctrl+C and Ctrl+\ are left to that program.
+    virtual bool releaseTerminal() { return false; }
+    // Takes the terminal again after releaseTerminal and repaints the console.
+    virtual void retakeTerminal() {}
+
     virtual void setTitle(std::string_view cp1252Title) { (void)cp1252Title; }
     virtual void setWindowState(WindowState state) { (void)state; }
     virtual void beep() {}

@@ -64,6 +64,7 @@ volatile sig_atomic_t taken = 0;      // our modes and screen are on the termina
 volatile sig_atomic_t endSignal = 0;  // SIGINT, SIGTERM, SIGHUP or SIGQUIT came
 volatile sig_atomic_t resized = 0;
 volatile sig_atomic_t resumed = 0;
+volatile sig_atomic_t released = 0;   // the terminal is lent to a program in the foreground
 int wakePipe[2] = {-1, -1};
 
 // Alternate screen, save the title, colours reset, no autowrap (the last
@@ -129,7 +130,9 @@ void wake() {
     (void)n;
 }
 
-void onEndSignal(int) {
+void onEndSignal(int number) {
+    // Keys typed at a program we lent the terminal to are that program's.
+    if (released && (number == SIGINT || number == SIGQUIT)) return;
     int saved = errno;
     if (endSignal) {
         // Asked twice: end now, without waiting for the program.
@@ -172,7 +175,7 @@ void onStop(int) {
     // Continued (SIGCONT, blocked until this handler returns, then takes the
     // terminal again), or never stopped (an orphaned process group).
     sigaction(SIGTSTP, &stopAction, nullptr);
-    if (active && !taken) {
+    if (active && !taken && !released) {
         takeTerminal();
         resumed = 1;
         wake();
@@ -182,7 +185,7 @@ void onStop(int) {
 
 void onContinue(int) {
     int saved = errno;
-    if (active) {
+    if (active && !released) {
         takeTerminal();
         resumed = 1;
         wake();
@@ -287,6 +290,7 @@ public:
         alarm(0);
         restoreHandlers();
         active = 0;
+        released = 0;
         for (int& fd : wakePipe) {
             if (fd >= 0) ::close(fd);
             fd = -1;
@@ -333,6 +337,19 @@ public:
             else clock.sleepMs(timeoutMs);
             return;
         }
+        if (released) {
+            // The terminal's input belongs to the program in front; only an
+            // ending signal is ours.
+            if (serviceSignals(&events)) return;
+            pollfd wakeup{wakePipe[0], POLLIN, 0};
+            if (poll(&wakeup, wakePipe[0] >= 0 ? 1 : 0, timeoutMs > 0 ? timeoutMs : 0) > 0) {
+                char drain[64];
+                while (read(wakePipe[0], drain, sizeof drain) > 0) {
+                }
+            }
+            serviceSignals(&events);
+            return;
+        }
         int64_t deadline = clock.monotonicMs() + (timeoutMs > 0 ? timeoutMs : 0);
         while (true) {
             if (serviceSignals(&events)) return;
@@ -374,7 +391,36 @@ public:
         alt = alt_;
     }
 
+    bool releaseTerminal() override {
+        if (!opened_ || released) return false;
+        flush();
+        sigset_t mask, old;
+        sigfillset(&mask);
+        sigprocmask(SIG_BLOCK, &mask, &old);
+        giveBackTerminal();
+        released = 1;
+        sigprocmask(SIG_SETMASK, &old, nullptr);
+        return true;
+    }
+
+    void retakeTerminal() override {
+        if (!opened_ || !released) return;
+        sigset_t mask, old;
+        sigfillset(&mask);
+        sigprocmask(SIG_BLOCK, &mask, &old);
+        released = 0;
+        takeTerminal();
+        sigprocmask(SIG_SETMASK, &old, nullptr);
+        resized = 0;
+        resumed = 0;
+        querySize();
+        repaint();
+        // Taking the terminal saved the title the program left; ours goes up again.
+        if (!title_.empty()) setTitle(title_);
+    }
+
     void setTitle(std::string_view cp1252Title) override {
+        title_ = std::string(cp1252Title);
         // The Linux console would print an OSC title as text.
         if (!opened_ || linuxConsole_) return;
         out_ += "\x1b]2;";
@@ -410,7 +456,7 @@ private:
             events->push_back(e);
             return true;
         }
-        if (resized || resumed) {
+        if (!released && (resized || resumed)) {
             resized = 0;
             resumed = 0;
             querySize();
@@ -536,6 +582,11 @@ private:
     // Leaves the terminal's cursor on the console's (screen readers follow
     // it) and sends what was gathered.
     void flush() {
+        if (released) {
+            // Drawn again in full when the terminal comes back.
+            out_.clear();
+            return;
+        }
         int row = cursorRow_ < termRows_ ? cursorRow_ : termRows_ - 1;
         int col = cursorCol_ < termCols_ ? cursorCol_ : termCols_ - 1;
         if (termRow_ != row || termCol_ != col) moveTo(row, col);
@@ -549,6 +600,7 @@ private:
 
     KeyDecoder decoder_;
     std::string out_;
+    std::string title_;
     bool opened_ = false;
     bool linuxConsole_ = false;
     uint8_t shownChars_[CELLS] = {};

@@ -3,7 +3,8 @@
 // UTF-8 output of only the cells that changed, escape sequences decoded into
 // the console's keys. The terminal is given back on close(), on
 // SIGINT/SIGTERM/SIGHUP/SIGQUIT, while stopped by SIGTSTP, and on fatal
-// signals; SIGWINCH and SIGCONT repaint the screen.
+// signals; SIGWINCH and SIGCONT repaint the screen. releaseTerminal lends the
+// terminal to a program in the foreground until retakeTerminal.
 #pragma once
 
 #include "platform/console_backend.h"

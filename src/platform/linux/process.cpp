@@ -1,0 +1,283 @@
+// Processes on Linux: posix_spawn with file actions for the standard
+// streams, waitpid for their end, /proc for the process list, xdg-open for
+// documents. Owns the list of abandoned children still to be reaped.
+#include "platform/process.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+// Children started here that nobody waits for any more.
+std::vector<int> abandoned;
+
+void reapAbandoned() {
+    abandoned.erase(std::remove_if(abandoned.begin(), abandoned.end(),
+                                   [](int pid) {
+                                       int status;
+                                       return waitpid(pid, &status, WNOHANG) != 0;
+                                   }),
+                    abandoned.end());
+}
+
+int statusCode(int status) {
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
+}
+
+// The start of a small file of /proc (at most 4096 bytes); "" when unreadable.
+std::string readProcFile(const std::string& path) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    char buf[4096];
+    size_t used = 0;
+    while (used < sizeof buf) {
+        ssize_t n = read(fd, buf + used, sizeof buf - used);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        used += static_cast<size_t>(n);
+    }
+    close(fd);
+    return std::string(buf, used);
+}
+
+bool writeAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string shellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') quoted += "'\\''";
+        else quoted += c;
+    }
+    return quoted + "'";
+}
+
+} // namespace
+
+int spawnProcess(const SpawnRequest& request, ChildProcess& child) {
+    child = ChildProcess{};
+#ifdef ONDARIA_FUZZING
+    // Fuzzed scripts reach EXECUTA: nothing may be started.
+    (void)request;
+    return EPERM;
+#else
+    reapAbandoned();
+    if (request.program.empty()) return ENOENT;
+
+    const StreamSetup setups[3] = {request.input, request.output, request.error};
+    int pipes[3][2] = {{-1, -1}, {-1, -1}, {-1, -1}};
+    auto closeAll = [&pipes] {
+        for (auto& p : pipes)
+            for (int& fd : p) closePipe(fd);
+    };
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    int rc = 0;
+    for (int i = 0; i < 3 && rc == 0; ++i) {
+        if (setups[i] == StreamSetup::Null) {
+            rc = posix_spawn_file_actions_addopen(&actions, i, "/dev/null", i == 0 ? O_RDONLY : O_WRONLY, 0);
+        } else if (setups[i] == StreamSetup::Pipe) {
+            if (pipe2(pipes[i], O_CLOEXEC) != 0) {
+                rc = errno;
+                break;
+            }
+            // The child reads its input from the read end and writes to the write ends.
+            int childEnd = i == 0 ? pipes[i][0] : pipes[i][1];
+            int ourEnd = i == 0 ? pipes[i][1] : pipes[i][0];
+            fcntl(ourEnd, F_SETFL, fcntl(ourEnd, F_GETFL) | O_NONBLOCK);
+            rc = posix_spawn_file_actions_adddup2(&actions, childEnd, i);
+        }
+    }
+    if (rc == 0 && !request.directory.empty())
+        rc = posix_spawn_file_actions_addchdir_np(&actions, request.directory.c_str());
+    if (rc == 0) rc = posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);  // ignored by our socket code
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    if (request.newSession) flags |= POSIX_SPAWN_SETSID;
+    posix_spawnattr_setflags(&attributes, flags);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(request.program.c_str()));
+    for (const std::string& a : request.arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+
+    pid_t pid = -1;
+    if (rc == 0) rc = posix_spawn(&pid, request.program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (rc != 0) {
+        closeAll();
+        return rc;
+    }
+    child.pid = pid;
+    closePipe(pipes[0][0]);
+    closePipe(pipes[1][1]);
+    closePipe(pipes[2][1]);
+    child.input = pipes[0][1];
+    child.output = pipes[1][0];
+    child.error = pipes[2][0];
+    return 0;
+#endif
+}
+
+bool childHasExited(ChildProcess& child) {
+    if (child.exited || child.pid <= 0) return true;
+    int status = 0;
+    pid_t r = waitpid(child.pid, &status, WNOHANG);
+    if (r == 0) return false;
+    child.exited = true;
+    child.exitStatus = r > 0 ? statusCode(status) : -1;
+    return true;
+}
+
+bool waitForChild(ChildProcess& child, int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!childHasExited(child)) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        poll(nullptr, 0, static_cast<int>(std::min<int64_t>(left.count(), 5)));
+    }
+    return true;
+}
+
+void abandonChild(ChildProcess& child) {
+    if (child.pid > 0 && !childHasExited(child)) abandoned.push_back(child.pid);
+    child.pid = -1;
+    child.exited = false;
+    child.exitStatus = -1;
+}
+
+long readPipe(int fd, char* buffer, size_t size) {
+    if (fd < 0) return -1;
+    while (true) {
+        ssize_t n = read(fd, buffer, size);
+        if (n < 0 && errno == EINTR) continue;
+        return n < 0 ? -1 : static_cast<long>(n);
+    }
+}
+
+void closePipe(int& fd) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+}
+
+std::vector<std::string> runningExecutables() {
+    reapAbandoned();
+    std::vector<std::string> list;
+    DIR* d = opendir("/proc");
+    if (!d) return list;
+    while (dirent* e = readdir(d)) {
+        const char* name = e->d_name;
+        if (*name < '1' || *name > '9') continue;
+        bool numeric = true;
+        for (const char* p = name; *p; ++p) numeric = numeric && *p >= '0' && *p <= '9';
+        if (!numeric) continue;
+        std::string base = std::string("/proc/") + name;
+        char target[4096];
+        ssize_t n = readlink((base + "/exe").c_str(), target, sizeof target - 1);
+        if (n > 0) {
+            std::string path(target, static_cast<size_t>(n));
+            // The executable was replaced or removed while it runs.
+            const std::string deleted = " (deleted)";
+            if (path.size() > deleted.size() && path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
+                path.resize(path.size() - deleted.size());
+            list.push_back(path);
+            continue;
+        }
+        std::string argv0 = readProcFile(base + "/cmdline");
+        argv0 = argv0.substr(0, argv0.find('\0'));
+        if (argv0.empty()) {
+            argv0 = readProcFile(base + "/comm");
+            while (!argv0.empty() && argv0.back() == '\n') argv0.pop_back();
+        }
+        if (!argv0.empty()) list.push_back(argv0);
+    }
+    closedir(d);
+    return list;
+}
+
+bool standardOutputIsTerminal() { return isatty(1) == 1; }
+
+bool isExecutableFile(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+std::string findInSearchPath(const std::string& name) {
+    if (name.empty() || name.find('/') != std::string::npos) return {};
+    const char* env = std::getenv("PATH");
+    std::string path = env ? env : "/usr/local/bin:/usr/bin:/bin";
+    size_t from = 0;
+    while (from <= path.size()) {
+        size_t colon = path.find(':', from);
+        std::string dir = path.substr(from, colon == std::string::npos ? std::string::npos : colon - from);
+        if (!dir.empty()) {
+            std::string candidate = dir + (dir.back() == '/' ? "" : "/") + name;
+            if (isExecutableFile(candidate)) return candidate;
+        }
+        if (colon == std::string::npos) break;
+        from = colon + 1;
+    }
+    return {};
+}
+
+int openWithDesktop(const std::string& target, const SpawnRequest& streams, ChildProcess& child) {
+    child = ChildProcess{};
+    std::string opener = findInSearchPath("xdg-open");
+    if (opener.empty()) return ENOENT;
+    SpawnRequest request = streams;
+    request.program = opener;
+    request.arguments = {target};
+    return spawnProcess(request, child);
+}
+
+bool writeLauncherScript(const std::string& path, const std::string& program) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) == 0) return true;
+    std::string script = "#!/bin/sh\n"
+                         "# Made when the program started; delete it to have it made again.\n"
+                         "exec " + shellQuoted(program) + " \"$@\"\n";
+    // Written under a temporary name and linked into place, so nobody ever
+    // runs half a script and a file that appeared meanwhile is kept.
+    std::string temporary = path + ".tmp" + std::to_string(getpid());
+    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0755);
+    if (fd < 0) return false;
+    bool written = writeAll(fd, script) && fchmod(fd, 0755) == 0;
+    written = close(fd) == 0 && written;
+    if (written && link(temporary.c_str(), path.c_str()) != 0 && errno != EEXIST) {
+        // A file system without hard links.
+        if (lstat(path.c_str(), &st) != 0) written = rename(temporary.c_str(), path.c_str()) == 0;
+    }
+    unlink(temporary.c_str());
+    return written && lstat(path.c_str(), &st) == 0;
+}
