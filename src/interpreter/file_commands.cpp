@@ -183,8 +183,8 @@ bool writeToSlot(std::string_view args, bool noLineEnd) {
         if (error == 0 && noLineEnd) error = textFileFlush(slot.file);
         runState.statusCode = error;
     }
-    // Like the console form: what follows the values and is none fails the
-    // command, after the text went out.
+    // As in the console form, text left after the values fails the command
+    // once the values are written.
     return args.empty();
 }
 

@@ -6,6 +6,11 @@
 // folder that is also TALORA_HOME and the script's current directory, and
 // that is emptied before each input. Between inputs the process is back in
 // the directory it started in, where libFuzzer keeps its corpus and crashes.
+// The voice starts once from the build tree's data provisioned into the
+// folder (so the build must have made the voice data); it keeps what it
+// loaded when the folder is emptied, and recorded letters are then missing,
+// which speech skips silently.
+#include "app/provision.h"
 #include "console/console.h"
 #include "interpreter/script.h"
 #include "interpreter/values.h"
@@ -52,6 +57,7 @@ void prepare() {
     resetTalorahome();
     if (chdir(root.c_str()) != 0) std::abort();
     recordStartDirectory();
+    provisionHome();
     setPathRoot(root);
     if (chdir(startDir.c_str()) != 0) std::abort();
     setClock(virtualClock());
@@ -71,10 +77,12 @@ bool valuesGrewTooLong() {
     return false;
 }
 
-// Empties the folder and makes it the current directory again.
+// Empties the folder and makes it the current directory again. A script
+// may have removed the folder itself (DIR REMOVE of "/" when it was empty).
 void freshFolder() {
     std::error_code ignored;
     for (const fs::directory_entry& e : fs::directory_iterator(root, ignored)) fs::remove_all(e.path(), ignored);
+    fs::create_directory(root, ignored);
     if (chdir(root.c_str()) != 0) std::abort();
 }
 
