@@ -2,6 +2,7 @@
 #include "console/line_editor.h"
 
 #include "console/console.h"
+#include "desktop/program_execution.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -600,8 +601,7 @@ void openWordTarget(std::string_view word) {
         target = std::string(word);
     }
     waitWhileSoundBusy();
-    note("open:" + target + "|" + parameter);
-    // PENDING: the desktop's shellOpen (program execution) is not in this
-    // build yet; the target is resolved but not opened.
+    // A failed open is not reported.
+    shellOpen(target, "", parameter, ShowMode::Normal);
     waitWhileSoundBusy();
 }
