@@ -223,8 +223,6 @@ int textFileCreate(TextFile& file, const std::string& path) {
     return startTextFile(file, fd, TextFileMode::Writing);
 }
 
-bool textFileIsOpen(const TextFile& file) { return file.mode != TextFileMode::Closed; }
-
 bool textFileAtEnd(TextFile& file) {
     if (file.mode != TextFileMode::Reading || file.ended) return true;
     if (file.position >= file.buffer.size() && refill(file) != 0) return false;  // the read reports it

@@ -51,7 +51,6 @@ int textFileOpenRead(TextFile& file, const std::string& path);
 int textFileOpenAppend(TextFile& file, const std::string& path);
 // Creates the file, replacing any file of that name, for writing.
 int textFileCreate(TextFile& file, const std::string& path);
-bool textFileIsOpen(const TextFile& file);
 // True when nothing is left to read (also for a file not open for reading).
 bool textFileAtEnd(TextFile& file);
 // One line without its line end.

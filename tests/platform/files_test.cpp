@@ -86,7 +86,7 @@ TEST_F(FilesTest, WritesLinesWithCrLfAndAppendsAfterTheLastLine) {
     EXPECT_EQ(get("out.txt"), "um\r\ndois\r\ntres\r\n");
 
     EXPECT_EQ(textFileOpenAppend(f, path("missing.txt")), ENOENT);
-    EXPECT_FALSE(textFileIsOpen(f));
+    EXPECT_EQ(f.mode, TextFileMode::Closed);
 }
 
 TEST_F(FilesTest, AppendingOverwritesATrailingCtrlZ) {
@@ -140,7 +140,7 @@ TEST_F(FilesTest, AFullDeviceFailsTheFlushAndTheClose) {
     ASSERT_EQ(textFileOpenAppend(f, "/dev/full"), 0);
     EXPECT_EQ(textFileWrite(f, "x", true), 0);
     EXPECT_EQ(textFileClose(f), ENOSPC);
-    EXPECT_FALSE(textFileIsOpen(f));
+    EXPECT_EQ(f.mode, TextFileMode::Closed);
 
     ASSERT_EQ(textFileOpenAppend(f, "/dev/full"), 0);
     EXPECT_EQ(textFileWrite(f, std::string(TEXT_FILE_BUFFER, 'x'), false), ENOSPC);
