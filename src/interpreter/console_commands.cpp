@@ -9,11 +9,15 @@
 #include "interpreter/script.h"
 #include "interpreter/values.h"
 #include "platform/text.h"
+#include "sound/mci.h"
+#include "sound/wave_player.h"
+#include "speech/midi.h"
 #include "speech/speech.h"
+#include "speech/spoken_numbers.h"
 
 namespace {
 
-bool midiOpen = false;
+bool midiIsOpen = false;
 
 // Reads values until one fails and joins them; `args` keeps what was not read.
 std::string joinValues(std::string_view& args) {
@@ -31,7 +35,7 @@ bool stripAmpersand(std::string_view& args) {
 
 } // namespace
 
-void resetConsoleCommands() { midiOpen = false; }
+void resetConsoleCommands() { midiIsOpen = false; }
 
 std::string readKeyNotation(bool echo, bool withModifiers) {
     uint8_t key = echo ? readKeyEcho() : readKey();
@@ -154,7 +158,18 @@ bool commandSoletra(std::string_view args) {
     return true;
 }
 
-bool commandFalahora(std::string_view args) { return commandNotAvailable(args); }
+bool commandFalahora(std::string_view args) {
+    if (args.empty()) return false;
+    std::string value;
+    if (!readValue(args, value) || value.size() != 5 || value[2] != ':') return false;
+    int32_t hour, minute;
+    std::string_view v = value;
+    if (!convertInteger(v.substr(0, 2), hour) || !convertInteger(v.substr(3, 2), minute) || hour < 0 || minute < 0)
+        return false;
+    speakHourMinute(hour, minute);
+    waitWhileSoundBusy();
+    return true;
+}
 
 bool commandBipa(std::string_view args) {
     std::string value = "0";
@@ -164,7 +179,16 @@ bool commandBipa(std::string_view args) {
     return true;
 }
 
-bool commandAlarme(std::string_view args) { return commandNotAvailable(args); }
+bool commandAlarme(std::string_view args) {
+    std::string frequencyText, durationText;
+    int32_t frequency, duration;
+    if (!readValue(args, frequencyText) || !readValue(args, durationText) ||
+        !convertInteger(frequencyText, frequency) || !convertInteger(durationText, duration))
+        return false;
+    if (frequency < 0 || frequency > 20000 || duration < 0 || duration > 20000) return false;
+    playTone(frequency, duration);
+    return true;
+}
 
 bool commandEspera(std::string_view args) {
     if (args.empty()) return false;
@@ -243,10 +267,77 @@ bool commandTitulo(std::string_view args) {
     return true;
 }
 
-bool commandMensagem(std::string_view args) { return commandNotAvailable(args); }
-bool commandToca(std::string_view args) { return commandNotAvailable(args); }
-bool commandMci(std::string_view args) { return commandNotAvailable(args); }
+bool commandMensagem(std::string_view args) {
+    std::string name;
+    if (!readValue(args, name)) return false;
+    name = toUpperLatin(name);
+    if (name.find(".WAV") == std::string::npos) name += ".WAV";
+    mciReleasePlayer();
+    playWaveFile(name);
+    return true;
+}
+
+bool commandToca(std::string_view args) {
+    bool noWait = stripAmpersand(args);
+    std::string file, reply;
+    if (!readValue(args, file) || !args.empty()) return false;
+    if (noWait) {
+        mciSendString("play " + file, reply);
+        return true;
+    }
+    if (mciSendString("open \"" + file + "\" alias myfile", reply) != MCI_OK) return true;
+    mciSendString("play myfile", reply);
+    do {
+        waitMs(100);
+        mciSendString("status myfile mode", reply);
+    } while (!keyAvailable() && reply == "playing");
+    discardKeys();
+    mciSendString("stop myfile", reply);
+    mciSendString("close myfile", reply);
+    return true;
+}
+
+bool commandMci(std::string_view args) {
+    int target;
+    std::string command, reply;
+    if (!readVariable(args, target) || !readValue(args, command) || !args.empty()) return false;
+    mciSendString(command, reply);
+    variable(target) = reply;
+    return true;
+}
+
 bool commandMidi(std::string_view args) {
-    (void)midiOpen;
-    return commandNotAvailable(args);
+    std::string text = toUpperLatin(args);
+    if (text == "INICIA") {
+        if (midiIsOpen || !midiOpen()) return false;
+        midiIsOpen = true;
+        return true;
+    }
+    if (!midiIsOpen) return false;
+    if (text == "TERMINA") {
+        midiClose();
+        midiIsOpen = false;
+        return true;
+    }
+    if (text == "PANE") {
+        for (int channel = 0; channel < 16; ++channel)
+            for (int note = 0; note < 128; ++note) midiNote(channel, note, 0);
+        return true;
+    }
+    std::string_view word = std::string_view(text).substr(0, 2);
+    int count = word == "NL" ? 3 : (word == "ND" || word == "TT") ? 2 : 0;
+    if (count == 0) return false;
+    // Channel 1..16, then notes, velocities and programs 0..127.
+    std::string_view rest = std::string_view(text).substr(2);
+    int32_t numbers[3];
+    for (int i = 0; i < count; ++i) {
+        std::string value;
+        if (!readValue(rest, value) || !convertInteger(value, numbers[i])) return false;
+        if (numbers[i] < (i == 0 ? 1 : 0) || numbers[i] > (i == 0 ? 16 : 127)) return false;
+    }
+    if (!trimView(rest).empty()) return false;
+    int channel = numbers[0] - 1;
+    if (word == "TT") midiProgram(channel, numbers[1]);
+    else midiNote(channel, numbers[1], word == "NL" ? numbers[2] : 0);
+    return true;
 }

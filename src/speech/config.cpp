@@ -1,17 +1,15 @@
 // FALARIS.INI location, reading and "@" expansion.
 #include "speech/config.h"
 
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
-
-#include <sys/stat.h>
 
 namespace {
 
 std::string configFile() {
     std::string home = homeFile("FALARIS.INI");
-    struct stat st {};
-    if (stat(home.c_str(), &st) == 0) return home;
+    if (fileExists(home)) return home;
     return startDirectory() + "/FALARIS.INI";
 }
 

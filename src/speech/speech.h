@@ -24,6 +24,7 @@ void speakChar(unsigned char c);
 void playSound(std::string_view name);
 bool soundExists(std::string_view name);
 bool soundBusy();
+// Waits, processing messages, while soundBusy answers true.
 void waitWhileSoundBusy();
 void waitSoundEnd();
 void stopSound();
@@ -31,6 +32,9 @@ void clickSound();
 void errorBeep();
 unsigned char readKeyEcho();
 void playWaveBuffer(const std::string& waveImage);
+// A sine tone of `frequency` Hz (0: silence) for `ms` milliseconds, played to
+// its end unless a key stops it; speed settings do not change it.
+void playTone(int frequency, int ms);
 void pauseMs(int ms);
 
 // The directories sounds are looked up in (Windows-style, ending in "\").
