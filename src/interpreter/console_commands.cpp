@@ -35,7 +35,11 @@ bool stripAmpersand(std::string_view& args) {
 
 } // namespace
 
-void resetConsoleCommands() { midiIsOpen = false; }
+void resetConsoleCommands() {
+    if (midiIsOpen) midiClose();
+    midiIsOpen = false;
+    mciCloseAll();
+}
 
 std::string readKeyNotation(bool echo, bool withModifiers) {
     uint8_t key = echo ? readKeyEcho() : readKey();

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-// Clears the MIDI-open flag (program start).
+// Back to the state of program start: MIDI closed, no media device open.
 void resetConsoleCommands();
 // The key notation of a single key read from the console: a printable key
 // is itself, a control key "#" and its code, a special key "#0#" and its
