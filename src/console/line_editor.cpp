@@ -9,6 +9,7 @@
 #include "sound/wave_player.h"
 #include "speech/config.h"
 #include "speech/speech.h"
+#include "speech/spoken_numbers.h"
 
 #include <algorithm>
 
@@ -350,9 +351,16 @@ void changeSpeed() {
     initSpeech(key - 48, directory);
 }
 
-// The spoken time and date are not in this build yet.
-void tellTime() { refuse(); }
-void tellDate() { refuse(); }
+void tellTime() {
+    refresh();
+    note("time");
+    speakTime();
+}
+void tellDate() {
+    refresh();
+    note("date");
+    speakDate();
+}
 // The screen review mode is not in this build yet.
 void reviewScreenMode() { refuse(); }
 

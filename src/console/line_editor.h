@@ -47,7 +47,7 @@ void openWordTarget(std::string_view word);
 
 // Tests: receives, in order, every sound the editor asks the facade for:
 // a recording by name ("_DEL", "_97" for the letter a, "dtmf_5"), "click",
-// "error", "text:" or "spell:" with the text, and "speed:" with a new
-// speed. Null turns it off.
+// "error", "text:" or "spell:" with the text, "time", "date", and "speed:"
+// with a new speed. Null turns it off.
 using LineEditorTrace = void (*)(std::string_view event);
 void setLineEditorTrace(LineEditorTrace trace);

@@ -40,10 +40,12 @@ protected:
         std::ofstream(full, std::ios::binary) << content;
     }
 
-    Outcome run(const std::vector<std::string>& arguments, const std::string& keys) {
+    // `audio` is the --audio choice.
+    Outcome run(const std::vector<std::string>& arguments, const std::string& keys,
+                const std::string& audio = "none") {
         file("keys", keys);
         unlink((root_ + "/screen").c_str());
-        std::vector<std::string> args = {REDATO_BIN, "--console=headless", "--audio=none",
+        std::vector<std::string> args = {REDATO_BIN, "--console=headless", "--audio=" + audio,
                                          "--screen-dump=" + root_ + "/screen"};
         args.insert(args.end(), arguments.begin(), arguments.end());
         pid_t pid = fork();
@@ -125,6 +127,23 @@ TEST_F(RedatoTest, ShowsWindowsTextAsItIs) {
     file("vazio.txt", "");
     EXPECT_EQ(run({"utf8.txt"}, ESC).screen[0], "acentua\xC3\xA7\xC3\xA3o");
     EXPECT_EQ(run({"vazio.txt"}, ESC).screen[24], " vazio.txt - linha 1 de 1");
+}
+
+TEST_F(RedatoTest, SpeaksTheLinesItComesTo) {
+    file("nota.txt", "casa\r\nbola azul\r\n");
+    // The bytes of sound the run played (the capture file's data).
+    auto heard = [&](const std::string& keys) {
+        std::string wav = root_ + "/heard.wav";
+        EXPECT_EQ(run({"nota.txt"}, keys, "capture:" + wav).status, 0);
+        std::ifstream in(wav, std::ios::binary | std::ios::ate);
+        return static_cast<long>(in.tellg()) - 44;
+    };
+    long first = heard(ESC);
+    long both = heard(DOWN + ESC);
+    long again = heard(DOWN + UP + ESC);
+    EXPECT_GT(first, 0);
+    EXPECT_GT(both, first);
+    EXPECT_GT(again, both);
 }
 
 TEST_F(RedatoTest, FilesThatCannotBeShown) {

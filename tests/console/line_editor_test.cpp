@@ -3,8 +3,10 @@
 // (with its modifiers) each time it waits for one.
 #include "console/console.h"
 #include "console/line_editor.h"
+#include "platform/audio_sink.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "sound/wave_player.h"
 #include "speech/speech.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +15,7 @@
 #include <cstdlib>
 #include <deque>
 #include <fstream>
+#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -350,9 +353,10 @@ TEST_F(LineEditorTest, F1ReadsWordByWord) {
 TEST_F(LineEditorTest, SpeakingKeys) {
     std::string text = "ab";
     type({key(SpecialKey::Right, false, false, true), RIGHT, RIGHT, key(SpecialKey::Left),
-          key(SpecialKey::Home), key(SpecialKey::Left), key(SpecialKey::F1, false, true), ENTER});
+          key(SpecialKey::Home), key(SpecialKey::Left), key(SpecialKey::F1, false, true), key(SpecialKey::F8),
+          key(SpecialKey::F8, false, true), ENTER});
     edit(text, 2);
-    EXPECT_EQ(heard, (std::vector<std::string>{"_FON97", "_98", "error", "_98", "error", "text:ab"}));
+    EXPECT_EQ(heard, (std::vector<std::string>{"_FON97", "_98", "error", "_98", "error", "text:ab", "time", "date"}));
 
     // F4 turns the echo of typed characters off and on.
     heard.clear();
@@ -444,6 +448,63 @@ TEST_F(LineEditorTest, EscInReadLineAtCursorBlanksTheLine) {
     EXPECT_EQ(text, "jazz");
     EXPECT_EQ(screenRowText(4), "jazz");
     EXPECT_EQ(cursorRow(), 5);
+}
+
+// What the user hears, on a capture sink: every recording of the letter
+// folder has a length of its own, so the blocks played name the recordings.
+class HeardOnCaptureTest : public LineEditorTest {
+protected:
+    void SetUp() override {
+        LineEditorTest::SetUp();
+        std::ofstream(home_ + "/FALARIS.INI")
+            << "[TRADUTOR]\r\nDIRLETRAS=c:\\letras\\\r\nDIRDIFONES=" TEST_BINARY_DIR
+               "/data/home/drive_c/talora/som/difones\r\n";
+        ASSERT_EQ(std::system(("mkdir -p '" + home_ + "/drive_c/letras'").c_str()), 0);
+        for (int code : {97, 98, 99, 100, 120}) recording("_" + std::to_string(code), 2000 + code);
+        recording("_DEL", 3000);
+        setAudioSink(makeCaptureSink(CaptureOptions{}));
+        initSpeech(3, "");
+    }
+    void TearDown() override {
+        setAudioSink(nullptr);
+        LineEditorTest::TearDown();
+    }
+    // An 8-bit mono 11 025 Hz recording of `samples` samples.
+    void recording(const std::string& name, size_t samples) {
+        std::string wav(44, '\0');
+        makeWaveHeader(wav.data(), 11025, 8, static_cast<uint32_t>(samples), 1);
+        wav.append(samples, '\x90');
+        std::ofstream(home_ + "/drive_c/letras/" + name + ".wav", std::ios::binary) << wav;
+        names_[samples] = name;
+    }
+    // The recordings played so far, by name; the click and the error tone
+    // are made in memory with 256 and 512 samples.
+    std::vector<std::string> played() {
+        std::vector<std::string> out;
+        for (const CaptureEvent& e : audioSink().captureLog()->events) {
+            if (e.kind != CaptureEvent::Block) continue;
+            auto it = names_.find(e.bytes);
+            out.push_back(it != names_.end() ? it->second : e.bytes == 256 ? "click" : e.bytes == 512 ? "error"
+                                                                                  : std::to_string(e.bytes));
+        }
+        return out;
+    }
+    std::map<size_t, std::string> names_;
+};
+
+TEST_F(HeardOnCaptureTest, RecordingsPlayedForSelectionDeleteAndTheFirstKey) {
+    std::string text = "abcdef";
+    type({RIGHT, SHIFT_RIGHT, SHIFT_RIGHT, SHIFT_RIGHT, DEL, key(SpecialKey::Home), key(SpecialKey::Left), ENTER});
+    edit(text);
+    EXPECT_EQ(text, "aef");
+    EXPECT_EQ(played(), (std::vector<std::string>{"_97", "_98", "_99", "_100", "_DEL", "_98", "_99", "_100", "error"}));
+
+    text = "abc";
+    typeText("x");
+    type({ENTER});
+    edit(text);
+    std::vector<std::string> all = played();
+    EXPECT_EQ(std::vector<std::string>(all.begin() + 9, all.end()), (std::vector<std::string>{"click", "click", "_120"}));
 }
 
 // Opening goes to real programs: small scripts that write what they were
