@@ -34,8 +34,7 @@ void writeRow(int row, std::string_view text, uint8_t attribute) {
     textAttribute = attribute;
     moveCursor(1, row);
     consoleWrite(text);
-    // A full row leaves the cursor past the last column, with nothing to clear.
-    if (cursorColumn() <= SCREEN_COLUMNS && static_cast<int>(text.size()) < SCREEN_COLUMNS) clearToLineEnd();
+    if (static_cast<int>(text.size()) < SCREEN_COLUMNS) clearToLineEnd();
     textAttribute = normal;
 }
 
