@@ -257,8 +257,10 @@ public:
         rawMode = savedMode;
         rawMode.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
         rawMode.c_oflag &= ~OPOST;
-        // ISIG stays: Ctrl+C, Ctrl+\ and Ctrl+Z keep their meaning.
+        // ISIG stays: Ctrl+C and Ctrl+Z keep their meaning. Ctrl+\ is a key
+        // here (the line editor dials with it), so it raises no SIGQUIT.
         rawMode.c_lflag &= ~(ECHO | ECHONL | ICANON | IEXTEN);
+        rawMode.c_cc[VQUIT] = _POSIX_VDISABLE;
         rawMode.c_cflag &= ~(CSIZE | PARENB);
         rawMode.c_cflag |= CS8;
         rawMode.c_cc[VMIN] = 0;
