@@ -1,7 +1,7 @@
 // Command-line options.
 #include "app/options.h"
 
-#include <cstring>
+#include <cstdio>
 
 bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
     int i = 1;
@@ -31,11 +31,31 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
 }
 
 std::string optionsHelp() {
-    return "  --console=window|terminal|headless  where the console is shown (default: a window\n"
-           "                                      when there is a display, else the terminal,\n"
-           "                                      else headless)\n"
+    return "  --console=window|terminal|headless  where the console is shown (default: the\n"
+           "                                      terminal when standard input and output are\n"
+           "                                      terminals, else headless; this build has no\n"
+           "                                      window console)\n"
            "  --audio=device|none|capture:FILE    where sound goes (capture writes a WAV file)\n"
            "  --screen-dump=FILE                  write the 25 screen rows to FILE at exit\n"
            "  --help                              show this help\n"
            "  --version                           show the version\n";
+}
+
+std::string usageText(const char* synopsis) { return std::string("usage: ") + synopsis + "\n\n" + optionsHelp(); }
+
+int parseCommandLine(int argc, char** argv, const char* program, const char* synopsis, Options& options) {
+    std::string error;
+    if (!parseOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "%s: %s\n%s", program, error.c_str(), usageText(synopsis).c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(usageText(synopsis).c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("%s %s\n", program, ONDARIA_VERSION);
+        return 0;
+    }
+    return -1;
 }

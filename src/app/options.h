@@ -18,3 +18,9 @@ struct Options {
 // ("--" ends them too). False with `error` set for an unknown option.
 bool parseOptions(int argc, char** argv, Options& options, std::string& error);
 std::string optionsHelp();
+// The usage text: "usage: " and the synopsis (the program's own lines,
+// the first one naming it), then the options.
+std::string usageText(const char* synopsis);
+// Parses the options and answers --help and --version (and an unknown option)
+// itself. Returns -1 when the program goes on, else the status to exit with.
+int parseCommandLine(int argc, char** argv, const char* program, const char* synopsis, Options& options);

@@ -17,13 +17,11 @@ namespace {
 
 constexpr int64_t MAX_FILE_BYTES = 64 << 20;
 
-void usage(FILE* out) {
-    std::fprintf(out, "usage: redato [OPTIONS] [/L] FILE\n"
-                      "Shows a text file in the talking console and reads it line by line:\n"
-                      "Up, Down, Page Up, Page Down, Home and End move, Enter or F1 repeats\n"
-                      "the line, Esc leaves. FILE may be a Windows-style path (c:\\...).\n\n%s",
-                 optionsHelp().c_str());
-}
+const char* const SYNOPSIS =
+    "redato [OPTIONS] [/L] FILE\n"
+    "Shows a text file in the talking console and reads it line by line:\n"
+    "Up, Down, Page Up, Page Down, Home and End move, Enter or F1 repeats\n"
+    "the line, Esc leaves. FILE may be a Windows-style path (c:\\...).";
 
 // The last component of a script path, for the title and the messages.
 std::string baseName(const std::string& cp1252Path) {
@@ -35,25 +33,13 @@ std::string baseName(const std::string& cp1252Path) {
 
 int main(int argc, char** argv) {
     Options options;
-    std::string error;
-    if (!parseOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "redato: %s\n", error.c_str());
-        usage(stderr);
-        return 2;
-    }
-    if (options.help) {
-        usage(stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::printf("redato %s\n", ONDARIA_VERSION);
-        return 0;
-    }
+    int done = parseCommandLine(argc, argv, "redato", SYNOPSIS, options);
+    if (done >= 0) return done;
     std::vector<std::string>& args = options.arguments;
     // The family's programs open the viewer as "redato /L FILE".
     if (!args.empty() && (args[0] == "/L" || args[0] == "/l")) args.erase(args.begin());
     if (args.size() != 1) {
-        usage(stderr);
+        std::fputs(usageText(SYNOPSIS).c_str(), stderr);
         return 2;
     }
     if (int status = preparePlatform(options, "redato")) return status;

@@ -9,11 +9,7 @@
 
 namespace {
 
-void usage(FILE* out) {
-    std::fprintf(out, "usage: rotalis [OPTIONS] SCRIPT [PARAM...]\n"
-                      "Runs a Rotalis script in the talking console.\n\n%s",
-                 optionsHelp().c_str());
-}
+const char* const SYNOPSIS = "rotalis [OPTIONS] SCRIPT [PARAM...]\nRuns a Rotalis script in the talking console.";
 
 bool loadScript(const std::string& path, std::vector<std::string>& lines, std::string& error) {
     std::string content;
@@ -40,24 +36,13 @@ std::string scriptName(const std::string& path) {
 
 int main(int argc, char** argv) {
     Options options;
-    std::string error;
-    if (!parseOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "rotalis: %s\n", error.c_str());
-        usage(stderr);
-        return 2;
-    }
-    if (options.help) {
-        usage(stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::printf("rotalis %s\n", ONDARIA_VERSION);
-        return 0;
-    }
+    int done = parseCommandLine(argc, argv, "rotalis", SYNOPSIS, options);
+    if (done >= 0) return done;
     if (options.arguments.empty()) {
-        usage(stderr);
+        std::fputs(usageText(SYNOPSIS).c_str(), stderr);
         return 2;
     }
+    std::string error;
     std::string path = options.arguments[0];
     std::vector<std::string> lines;
     if (!loadScript(path, lines, error)) {
