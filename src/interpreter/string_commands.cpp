@@ -180,8 +180,8 @@ bool readFilePair(std::string_view args, std::string& source, std::string& targe
 bool writeNewFile(const std::string& path, std::string_view content) {
     int handle = openAppendFile(path, true);
     if (handle < 0) return false;
-    bool ok = appendToFile(handle, content.data(), content.size());
-    return closeAppendFile(handle) && ok;
+    bool ok = writeBytes(handle, content.data(), content.size()) == content.size();
+    return closeByteFile(handle) && ok;
 }
 
 } // namespace

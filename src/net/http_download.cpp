@@ -317,14 +317,14 @@ bool httpDownload(std::string_view url, std::string_view fileName, const std::st
                 break;
             }
         }
-        if (!appendToFile(file, chunk.data(), static_cast<size_t>(kept))) {
+        if (writeBytes(file, chunk.data(), static_cast<size_t>(kept)) != static_cast<size_t>(kept)) {
             failed = true;
             break;
         }
         inFile += kept;
         if (!unknown) remaining -= kept;
     }
-    if (!closeAppendFile(file)) failed = true;
+    if (!closeByteFile(file)) failed = true;
     release(c);
     if (failed || stopped) return false;
     return unknown || remaining == 0;

@@ -95,19 +95,6 @@ int openAppendFile(const std::string& path, bool truncate) {
     return fd < 0 ? -1 : fd;
 }
 
-bool appendToFile(int handle, const char* bytes, size_t size) {
-    while (size > 0) {
-        ssize_t n = write(handle, bytes, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool closeAppendFile(int handle) { return handle >= 0 && close(handle) == 0; }
-
 bool fileSize(const std::string& path, int64_t& size) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
@@ -328,9 +315,7 @@ size_t writeBytes(int handle, const char* bytes, size_t size) {
     return done;
 }
 
-void closeByteFile(int handle) {
-    if (handle >= 0) close(handle);
-}
+bool closeByteFile(int handle) { return handle >= 0 && close(handle) == 0; }
 
 bool sameFile(const std::string& a, const std::string& b) {
     struct stat x {}, y {};

@@ -19,13 +19,10 @@ void copyMissingTree(const std::string& from, const std::string& to);
 // The folder holding the running executable.
 std::string executableDirectory();
 
-// A file that receives bytes at its end (downloads). `truncate` empties it
-// first; a missing file is created. The handle, or -1 when it cannot be opened.
+// A byte file that receives bytes at its end (downloads); write with
+// writeBytes, close with closeByteFile. `truncate` empties it first; a missing
+// file is created. The handle, or -1 when it cannot be opened.
 int openAppendFile(const std::string& path, bool truncate);
-// Writes every byte or answers false.
-bool appendToFile(int handle, const char* bytes, size_t size);
-// False when the file could not be completed.
-bool closeAppendFile(int handle);
 // The size of a regular file; false when there is none.
 bool fileSize(const std::string& path, int64_t& size);
 
@@ -74,7 +71,8 @@ long readBytes(int handle, char* buffer, size_t size);
 size_t readBytesAt(int handle, int64_t offset, char* buffer, size_t size);
 // The number of bytes written (fewer than `size` on an error).
 size_t writeBytes(int handle, const char* bytes, size_t size);
-void closeByteFile(int handle);
+// False when the file could not be completed (or there was none).
+bool closeByteFile(int handle);
 // True when both paths name one existing file.
 bool sameFile(const std::string& a, const std::string& b);
 
