@@ -4,6 +4,7 @@
 // terminal is given back (normal screen, canonical mode and echo) after a
 // normal end, Ctrl+C and a suspend, and that a resize repaints.
 #include "platform/linux/terminal_console.h"
+#include "tmux_session.h"
 
 #include <gtest/gtest.h>
 
@@ -20,40 +21,7 @@
 
 namespace {
 
-const std::string ROTALIS = TEST_BINARY_DIR "/bin/rotalis";
-
-// Runs a program and returns its standard output ("" when it failed).
-std::string run(const std::vector<std::string>& args, int* status = nullptr) {
-    int out[2];
-    if (pipe(out) != 0) return {};
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(out[1], 1);
-        ::close(out[0]);
-        ::close(out[1]);
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    ::close(out[1]);
-    std::string text;
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(out[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
-    ::close(out[0]);
-    int st = 0;
-    waitpid(pid, &st, 0);
-    if (status) *status = st;
-    return text;
-}
-
-bool haveTmux() {
-    int status = 0;
-    run({"tmux", "-V"}, &status);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+using tmuxtest::ROTALIS;
 
 std::vector<std::string> words(const std::string& text) {
     std::istringstream in(text);
@@ -68,60 +36,8 @@ bool has(const std::vector<std::string>& list, const std::string& word) {
     return false;
 }
 
-class TerminalTest : public ::testing::Test {
+class TerminalTest : public tmuxtest::TmuxSession {
 protected:
-    void SetUp() override {
-        if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
-        char dir[] = "/tmp/terminal_test_XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dir_ = dir;
-        socket_ = "rotalis-terminal-test-" + std::to_string(getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::filesystem::create_directory(dir_ + "/home");
-        std::ofstream(dir_ + "/tmux.conf") << "set -g status off\n";
-        int status = 0;
-        run({"tmux", "-L", socket_, "-f", dir_ + "/tmux.conf", "new-session", "-d", "-x", "80", "-y", "25",
-             "-s", "t", "-c", dir_, "-e", "TALORA_HOME=" + dir_ + "/home", "exec sh -i"},
-            &status);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "tmux did not start";
-        started_ = true;
-    }
-    void TearDown() override {
-        if (started_) tmux({"kill-server"});
-        if (!dir_.empty()) std::filesystem::remove_all(dir_);
-    }
-
-    std::string tmux(std::vector<std::string> args) {
-        args.insert(args.begin(), {"tmux", "-L", socket_});
-        return run(args);
-    }
-    std::string screen() { return tmux({"capture-pane", "-p", "-t", "t"}); }
-    std::string paneFormat(const std::string& format) {
-        std::string s = tmux({"display-message", "-p", "-t", "t", format});
-        while (!s.empty() && s.back() == '\n') s.pop_back();
-        return s;
-    }
-    void type(const std::string& text) { tmux({"send-keys", "-t", "t", "-l", text}); }
-    void press(const std::string& keyName) { tmux({"send-keys", "-t", "t", keyName}); }
-
-    // Waits up to 10 s for `text` on the screen.
-    bool waitFor(const std::string& text) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (screen().find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        ADD_FAILURE() << "no \"" << text << "\" on the screen:\n" << screen();
-        return false;
-    }
-    bool waitForAlternateScreen(bool on) {
-        for (int i = 0; i < 200; ++i) {
-            if (paneFormat("#{alternate_on}") == (on ? "1" : "0")) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
-    }
-
     // Starts a script in the pane's shell; the shell then writes its exit
     // status as "EXIT=n" (typed as EXIT""= so the command line does not match).
     void startScript(const std::string& script, const std::string& after = "; echo EXIT\"\"=$?") {
@@ -146,8 +62,6 @@ protected:
         EXPECT_FALSE(has(modes, "-icanon") || has(modes, "-echo")) << screen();
     }
 
-    std::string dir_, socket_;
-    bool started_ = false;
 };
 
 const char* const COLOURS_AND_INPUT =

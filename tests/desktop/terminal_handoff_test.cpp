@@ -2,105 +2,34 @@
 // a shell inside a private tmux server; the program it starts gets the
 // terminal (normal screen, cooked mode, its own Ctrl+C) until it ends, and
 // the console then comes back repainted.
+#include "../console/tmux_session.h"
+
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-#include <vector>
-
-namespace fs = std::filesystem;
 
 namespace {
 
-const std::string ROTALIS = TEST_BINARY_DIR "/bin/rotalis";
+using tmuxtest::ROTALIS;
 
-// Runs a program and returns its standard output ("" when it failed).
-std::string run(const std::vector<std::string>& args, int* status = nullptr) {
-    int out[2];
-    if (pipe(out) != 0) return {};
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(out[1], 1);
-        close(out[0]);
-        close(out[1]);
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    std::string text;
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(out[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
-    close(out[0]);
-    int st = 0;
-    waitpid(pid, &st, 0);
-    if (status) *status = st;
-    return text;
-}
-
-class TerminalHandoff : public ::testing::Test {
+class TerminalHandoff : public tmuxtest::TmuxSession {
 protected:
     void SetUp() override {
-        int status = 0;
-        run({"tmux", "-V"}, &status);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) GTEST_SKIP() << "tmux is not installed";
-        char dir[] = "/tmp/terminal_handoff_XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dir_ = dir;
-        socket_ = "rotalis-handoff-test-" + std::to_string(getpid());
-        fs::create_directory(dir_ + "/home");
+        TmuxSession::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         std::ofstream(dir_ + "/home/FALARIS.INI") << "[FALARIS]\nTEMPOESPERAPROGVOLTAR=0\n";
-        std::ofstream(dir_ + "/tmux.conf") << "set -g status off\n";
-        run({"tmux", "-L", socket_, "-f", dir_ + "/tmux.conf", "new-session", "-d", "-x", "80", "-y", "25", "-s",
-             "t", "-c", dir_, "-e", "TALORA_HOME=" + dir_ + "/home", "exec sh -i"},
-            &status);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "tmux did not start";
-        started_ = true;
-    }
-    void TearDown() override {
-        if (started_) tmux({"kill-server"});
-        if (!dir_.empty()) fs::remove_all(dir_);
     }
 
-    std::string tmux(std::vector<std::string> args) {
-        args.insert(args.begin(), {"tmux", "-L", socket_});
-        return run(args);
-    }
-    std::string screen() { return tmux({"capture-pane", "-p", "-t", "t"}); }
-    bool alternateScreen() {
-        std::string s = tmux({"display-message", "-p", "-t", "t", "#{alternate_on}"});
-        return s.rfind("1", 0) == 0;
-    }
-    void type(const std::string& text) { tmux({"send-keys", "-t", "t", "-l", text}); }
-    void press(const std::string& keyName) { tmux({"send-keys", "-t", "t", keyName}); }
-
-    // Waits up to 10 s for `text` on the screen and the alternate screen in the state asked.
+    // Waits for `text` on the screen with the alternate screen in the state asked.
     bool waitFor(const std::string& text, bool alternate) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (screen().find(text) != std::string::npos && alternateScreen() == alternate) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        ADD_FAILURE() << "no \"" << text << "\" with the alternate screen " << (alternate ? "on" : "off") << ":\n"
-                      << screen();
-        return false;
+        return waitForAlternateScreen(alternate) && TmuxSession::waitFor(text);
     }
 
     // The interpreter looks for the program in front every 100 ms; one that
     // has come and gone before the first look leaves it waiting 5 s.
     static void settle() { std::this_thread::sleep_for(std::chrono::milliseconds(300)); }
 
-    std::string dir_, socket_;
-    bool started_ = false;
 };
 
 TEST_F(TerminalHandoff, TheProgramGetsTheTerminalAndTheConsoleComesBackRepainted) {
