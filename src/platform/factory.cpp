@@ -30,22 +30,22 @@ std::unique_ptr<ConsoleBackend> makeConsoleBackend(const std::string& kind, std:
     return nullptr;
 }
 
-std::unique_ptr<AudioSink> makeAudioSinkFor(const std::string& spec, std::string& error) {
-    if (spec.empty() || spec == "device") {
+std::unique_ptr<AudioSink> makeAudioSinkFor(const std::string& choice, std::string& error) {
+    if (choice.empty() || choice == "device") {
         std::string reason;
         if (auto sink = makeSdlAudioSink(reason)) return sink;
         std::fprintf(stderr, "%s: no sound device (%s); playing without sound\n",
                      program_invocation_short_name, reason.c_str());
         return makeNoneSink();
     }
-    if (spec == "none") return makeNoneSink();
-    if (spec.rfind("capture:", 0) == 0 && spec.size() > 8) {
+    if (choice == "none") return makeNoneSink();
+    if (choice.rfind("capture:", 0) == 0 && choice.size() > 8) {
         CaptureOptions options;
-        options.path = spec.substr(8);
+        options.path = choice.substr(8);
         auto sink = makeCaptureSink(options);
         if (!sink) error = "cannot write the capture file '" + options.path + "'";
         return sink;
     }
-    error = "unknown audio '" + spec + "' (device, none or capture:FILE)";
+    error = "unknown audio '" + choice + "' (device, none or capture:FILE)";
     return nullptr;
 }

@@ -14,4 +14,4 @@ std::unique_ptr<ConsoleBackend> makeConsoleBackend(const std::string& kind, std:
 // "device" (also ""), "none" or "capture:FILE". A device that cannot open
 // falls back to none with one line on standard error; a capture file that
 // cannot be created gives null with `error` set.
-std::unique_ptr<AudioSink> makeAudioSinkFor(const std::string& spec, std::string& error);
+std::unique_ptr<AudioSink> makeAudioSinkFor(const std::string& choice, std::string& error);
