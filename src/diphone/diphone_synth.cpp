@@ -5,10 +5,9 @@
 #include "diphone/phonetic_translator.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/profile.h"
 #include "platform/text.h"
 #include "sound/wave_player.h"
-#include "speech/config.h"
-#include "speech/speech.h"
 
 #include <algorithm>
 #include <cstring>
@@ -75,25 +74,18 @@ void flushImage() {
     if (image.size() <= HEADER_SIZE) return;
     makeWaveHeader(image.data(), SAMPLE_RATE, 8, static_cast<uint32_t>(image.size() - HEADER_SIZE), 1);
     if (imageOutput) imageOutput(image);
-    else playWaveBuffer(image);
     image.resize(HEADER_SIZE);
 }
 
 // Makes room for `count` more samples: a full image is played first.
 void reserveRoom(size_t count) {
-    if (image.size() + count >= IMAGE_SIZE) {
-        flushImage();
-        waitWhileSoundBusy();
-    }
+    if (image.size() + count >= IMAGE_SIZE) flushImage();
 }
 
 // Room left in the image after reserveRoom; a recording longer than one
 // image goes on in the next.
 size_t roomLeft() {
-    if (image.size() + 1 >= IMAGE_SIZE) {
-        flushImage();
-        waitWhileSoundBusy();
-    }
+    if (image.size() + 1 >= IMAGE_SIZE) flushImage();
     return IMAGE_SIZE - 1 - image.size();
 }
 
@@ -398,7 +390,7 @@ void closeDatabase() {
 
 // Maps a configured directory; empty when it does not exist.
 std::string configuredDirectory(std::string_view key, const char* fallback) {
-    std::string dir = readConfigDirect("TRADUTOR", key, 80);
+    std::string dir = readProfileString(homeFile("FALARIS.INI"), "TRADUTOR", key, 80);
     if (dir.empty()) dir = fallback;
     return directoryExists(mapPath(dir)) ? withBackslash(dir) : std::string();
 }

@@ -33,8 +33,9 @@ const std::string& diphoneBaseName();
 // Synthesizes the phonetic text and plays it; returns when it has been played.
 void speakPhonetic(std::string_view phonetic);
 
-// Where finished images go: the facade's playWaveBuffer unless replaced
-// (tests and benchmarks collect or discard them). nullptr restores it.
+// Where finished images go: the speech facade installs its playWaveBuffer,
+// which returns once the image has been played; tests and benchmarks collect
+// or discard them. With none installed (nullptr) images are dropped.
 using DiphoneImageOutput = void (*)(const std::string& waveImage);
 void setDiphoneImageOutput(DiphoneImageOutput output);
 

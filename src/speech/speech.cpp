@@ -151,6 +151,7 @@ void initSpeech(int requested, std::string_view soundDirectory) {
     if (speed <= 0) speed = convertIntegerLenient(readConfig("TRADUTOR", "VELOCIDADE"));
     if (speed <= 0 || speed > 5) speed = DEFAULT_SPEED;
     applySpeedProfile();
+    setDiphoneImageOutput(playWaveBuffer);
     int code = startDiphoneSynth();
     if (code != DIPHONE_READY) {
         writeStandardOutput("Erro de inicializa\xE7\xE3o: " + decimal(code) + "\r\n");
