@@ -2,6 +2,8 @@
 // console backend that can deliver a key once some blocks have been queued.
 #include "sound/wave_player.h"
 
+#include "fake_console.h"
+
 #include "console/console.h"
 #include "platform/audio_sink.h"
 #include "platform/clock.h"
@@ -15,33 +17,7 @@
 
 namespace {
 
-// Shows nothing; lets time pass on the clock in use; delivers one key once
-// `keyAfterBlocks` blocks have reached the sink.
-class FakeConsole : public ConsoleBackend {
-public:
-    int keyAfterBlocks = -1;
-
-    bool open() override { return true; }
-    void close() override {}
-    void drawRange(int, int, int, const uint8_t*, const uint8_t*) override {}
-    void drawAll(const uint8_t*, const uint8_t*) override {}
-    void setCursor(int, int, bool) override {}
-    void pollInput(std::vector<InputEvent>& events, int timeoutMs, bool) override {
-        systemClock().sleepMs(timeoutMs);
-        if (keyAfterBlocks < 0 || blocksQueued() < keyAfterBlocks) return;
-        InputEvent e;
-        e.ch = 'x';
-        events.push_back(e);
-        keyAfterBlocks = -1;
-    }
-
-private:
-    static int blocksQueued() {
-        int n = 0;
-        for (const CaptureEvent& e : audioSink().captureLog()->events) n += e.kind == CaptureEvent::Block;
-        return n;
-    }
-};
+using soundtest::FakeConsole;
 
 std::string waveImage(const std::string& samples, uint32_t rate = 11025, int bits = 8, int channels = 1) {
     std::string image(44, '\0');

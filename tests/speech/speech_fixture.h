@@ -7,6 +7,7 @@
 // can deliver a key once some blocks have been queued.
 #pragma once
 
+#include "../sound/fake_console.h"
 #include "console/console.h"
 #include "platform/audio_sink.h"
 #include "platform/clock.h"
@@ -57,35 +58,7 @@ inline std::string readFile(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Shows nothing; lets time pass on the clock in use; delivers `key` once
-// `keyAfterBlocks` blocks have reached the sink.
-class FakeConsole : public ConsoleBackend {
-public:
-    int keyAfterBlocks = -1;
-    uint8_t key = 'x';
-
-    bool open() override { return true; }
-    void close() override {}
-    void drawRange(int, int, int, const uint8_t*, const uint8_t*) override {}
-    void drawAll(const uint8_t*, const uint8_t*) override {}
-    void setCursor(int, int, bool) override {}
-    void pollInput(std::vector<InputEvent>& events, int timeoutMs, bool) override {
-        systemClock().sleepMs(timeoutMs);
-        if (keyAfterBlocks < 0 || blocksQueued() < keyAfterBlocks) return;
-        InputEvent e;
-        e.ch = key;
-        events.push_back(e);
-        keyAfterBlocks = -1;
-        blocksAtKey = blocksQueued();
-    }
-    int blocksAtKey = -1;
-
-    static int blocksQueued() {
-        int n = 0;
-        for (const CaptureEvent& e : audioSink().captureLog()->events) n += e.kind == CaptureEvent::Block;
-        return n;
-    }
-};
+using soundtest::FakeConsole;
 
 class SpeechTest : public ::testing::Test {
 protected:
