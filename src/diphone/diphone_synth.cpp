@@ -63,11 +63,6 @@ bool isGlide(char c) { return c == 'w' || c == 'y'; }
 bool isNasalMark(char c) { return c == '^' || c == '~'; }
 bool isStressedVowel(char c) { return c != '\0' && std::strchr("AEIOU", c) != nullptr; }
 
-std::string withBackslash(std::string dir) {
-    if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') dir += '\\';
-    return dir;
-}
-
 // ---- Output image ----
 
 void flushImage() {
@@ -392,7 +387,7 @@ void closeDatabase() {
 std::string configuredDirectory(std::string_view key, const char* fallback) {
     std::string dir = readProfileString(homeFile("FALARIS.INI"), "TRADUTOR", key, 80);
     if (dir.empty()) dir = fallback;
-    return directoryExists(mapPath(dir)) ? withBackslash(dir) : std::string();
+    return directoryExists(mapPath(dir)) ? withTrailingSeparator(dir) : std::string();
 }
 
 } // namespace

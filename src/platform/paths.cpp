@@ -280,3 +280,8 @@ void splitSearchPattern(std::string_view pattern, std::string& folder, std::stri
     folder = mapPath(pattern.substr(0, cut + 1));
     namePattern.assign(pattern.substr(cut + 1));
 }
+
+std::string withTrailingSeparator(std::string folder) {
+    if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') folder += '\\';
+    return folder;
+}

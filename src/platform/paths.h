@@ -46,6 +46,10 @@ std::string homeFile(std::string_view name);
 // keeps its wildcards (Windows-1252).
 void splitSearchPattern(std::string_view cp1252Pattern, std::string& folder, std::string& namePattern);
 
+// A folder of a script path ending in a separator ("\\" added unless it
+// already ends in "\\" or "/"); the empty text stays empty.
+std::string withTrailingSeparator(std::string folder);
+
 // Case-insensitive comparison of two Windows-1252 names, as the file system
 // of the scripts' origin does it.
 bool sameNameIgnoringCase(std::string_view a, std::string_view b);

@@ -50,11 +50,6 @@ int serverKind = 4;
 bool utterancePending = true;
 bool stopped = false;
 
-std::string withBackslash(std::string dir) {
-    if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') dir += '\\';
-    return dir;
-}
-
 // The script path of a recorded sound.
 std::string soundPath(std::string_view name) {
     const std::string& dir = (!name.empty() && name[0] == '_') ? letterDir : programSoundDir;
@@ -160,10 +155,10 @@ void initSpeech(int requested, std::string_view soundDirectory) {
         readStandardInputLine();
         closeConsole();
     }
-    programSoundDir = withBackslash(std::string(soundDirectory));
+    programSoundDir = withTrailingSeparator(std::string(soundDirectory));
     std::string letters = readConfigDirect("TRADUTOR", "DIRLETRAS");
     if (letters.empty()) letters = "c:\\talora\\som\\letras\\";
-    letterDir = withBackslash(letters);
+    letterDir = withTrailingSeparator(letters);
 
     serverOn = false;
     if (configYes(readConfig("TRADUTOR", "SAPI"))) {

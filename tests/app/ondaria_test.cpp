@@ -22,15 +22,9 @@
 
 namespace {
 
-nettest::Site site;
+using nettest::readFile;
 
-std::string readFile(const std::string& path, bool* exists = nullptr) {
-    std::ifstream in(path, std::ios::binary);
-    if (exists) *exists = static_cast<bool>(in);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+nettest::Site site;
 
 void writeFile(const std::string& path, const std::string& content, mode_t mode = 0644) {
     std::ofstream(path, std::ios::binary) << content;

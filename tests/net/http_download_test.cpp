@@ -9,6 +9,8 @@
 
 namespace {
 
+using nettest::readFile;
+
 nettest::Site site;
 std::string folder;
 
@@ -36,14 +38,6 @@ std::string pattern(size_t start, size_t end) {
     std::string s;
     for (size_t i = start; i < end; ++i) s += static_cast<char>(i % 251);
     return s;
-}
-
-std::string readFile(const std::string& path, bool* exists = nullptr) {
-    std::ifstream in(path, std::ios::binary);
-    if (exists) *exists = static_cast<bool>(in);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 void writeFile(const std::string& path, const std::string& content) {

@@ -23,6 +23,15 @@
 
 namespace nettest {
 
+// The whole content of a file ("" when it cannot be read; `exists` tells).
+inline std::string readFile(const std::string& path, bool* exists = nullptr) {
+    std::ifstream in(path, std::ios::binary);
+    if (exists) *exists = static_cast<bool>(in);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
 // One running instance of the radio site.
 class Site {
 public:
