@@ -343,6 +343,37 @@ void waitForMessage(int maxMs) {
     }
 }
 
+bool waitForReady(int fd, bool forWrite, int maxMs) {
+    if (maxMs < 0) maxMs = 0;
+    if (!created) {
+        if (socketWaitReady(fd, forWrite, 0) != 0) return true;
+        waitForMessage(maxMs < 10 ? maxMs : 10);
+        return socketWaitReady(fd, forWrite, 0) != 0;
+    }
+    events.clear();
+    bool ready = out().pollInputOrReady(events, maxMs, fd, forWrite);
+    for (size_t i = 0; i < events.size(); ++i) translate(events[i]);
+    if (audioProgress) audioProgress();
+    return ready;
+}
+
+int queuedKeyCount() { return keyCount; }
+
+bool takeQueuedKey(uint8_t code, int from) {
+    keyAvailable();
+    for (int i = from < 0 ? 0 : from; i < keyCount; ++i) {
+        if (keyQueue[i] == 0) {
+            ++i;  // a special key's code
+            continue;
+        }
+        if (keyQueue[i] != code) continue;
+        --keyCount;
+        std::memmove(keyQueue + i, keyQueue + i + 1, static_cast<size_t>(keyCount - i));
+        return true;
+    }
+    return false;
+}
+
 std::string keyModifierFlags() {
     bool s = false, c = false, a = false;
     out().modifiers(s, c, a);

@@ -51,6 +51,16 @@ void processMessages();
 void waitMs(int ms);
 // Waits up to `maxMs` for input or audio progress, processing what comes.
 void waitForMessage(int maxMs);
+// The same, but also ends once the descriptor `fd` can be read (or written,
+// when `forWrite`) without blocking: true then. Network waits go through it,
+// so the console keeps being serviced while a socket is awaited.
+bool waitForReady(int fd, bool forWrite, int maxMs);
+// Bytes waiting in the key queue (a special key is two).
+int queuedKeyCount();
+// Takes the first waiting key `code` out of the queue, passing over the
+// first `from` bytes (keys that were waiting before) and the second bytes of
+// special keys; the other keys stay in order. True when there was one.
+bool takeQueuedKey(uint8_t code, int from);
 // Shift, Ctrl and Alt as "1"/"0" flags, in that order.
 std::string keyModifierFlags();
 

@@ -8,6 +8,7 @@
 #include "interpreter/download_command.h"
 #include "interpreter/file_commands.h"
 #include "interpreter/lista.h"
+#include "interpreter/network_commands.h"
 #include "interpreter/program_commands.h"
 #include "interpreter/script.h"
 #include "interpreter/string_commands.h"
@@ -88,12 +89,12 @@ const CommandEntry COMMAND_TABLE[] = {
     {"MIDI", commandMidi},
     // Network.
     {"TRAZDAREDE", commandTrazdarede},
-    {"INTERNET", commandNotAvailable},
-    {"CONECTA", commandNotAvailable},
-    {"ATIVASSL", commandNotAvailable},
-    {"SERVE", commandNotAvailable},
-    {"OBSERVA", commandNotAvailable},
-    {"IP", commandNotAvailable},
+    {"INTERNET", commandInternet},
+    {"CONECTA", commandConecta},
+    {"ATIVASSL", commandAtivassl},
+    {"SERVE", commandServe},
+    {"OBSERVA", commandObserva},
+    {"IP", commandIp},
     // Desktop automation, pictures, menus and programs.
     {"DIGITA", commandNotAvailable},
     {"ACIONA", commandNotAvailable},

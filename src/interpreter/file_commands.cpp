@@ -4,8 +4,10 @@
 // platform's files.
 #include "interpreter/file_commands.h"
 
+#include "interpreter/network_commands.h"
 #include "interpreter/script.h"
 #include "interpreter/values.h"
+#include "net/connection.h"
 #include "platform/encoding.h"
 #include "platform/exit.h"
 #include "platform/files.h"
@@ -17,16 +19,16 @@
 #include <cerrno>
 #include <vector>
 
-struct NetReader;
-
 namespace {
 
 constexpr int SLOT_COUNT = 10;
 constexpr size_t COPY_BUFFER_SIZE = 30000;
+// LÊ on a network slot waits this long for a line.
+constexpr int NET_LINE_SECONDS = 30;
 
 struct FileSlot {
     bool open = false;
-    // A connection opened by CONECTA; the network commands own these fields.
+    // A connection opened by CONECTA or SERVE.
     bool network = false;
     int socket = -1;
     NetReader* reader = nullptr;
@@ -60,23 +62,12 @@ bool stripAmpersand(std::string_view& args) {
     return true;
 }
 
-// "#n" at the front of `text`, followed by a space or nothing; the blanks
-// after it are dropped.
-bool readSlot(std::string_view& text, int& slot) {
-    text = trimView(text);
-    if (text.size() < 2 || text[0] != '#' || !isDigitChar(text[1])) return false;
-    if (text.size() > 2 && text[2] != ' ') return false;
-    slot = text[1] - '0';
-    text = trimView(text.substr(2));
-    return true;
-}
-
 // Closes whatever the slot holds; the I/O result of closing a file.
 int closeSlot(FileSlot& slot) {
     int error = 0;
     if (slot.open && slot.network) {
-        // Network slots: the network commands release the reader (readerFree),
-        // close the socket (netClose) and clear their connection flag here.
+        readerFree(slot.reader);
+        netClose(slot.socket);
         slot.socket = -1;
         slot.reader = nullptr;
     } else if (slot.open) {
@@ -118,6 +109,42 @@ std::string renameTarget(std::string_view name, const std::string& sourcePath) {
 
 } // namespace
 
+bool readSlot(std::string_view& text, int& slot) {
+    text = trimView(text);
+    if (text.size() < 2 || text[0] != '#' || !isDigitChar(text[1])) return false;
+    if (text.size() > 2 && text[2] != ' ') return false;
+    slot = text[1] - '0';
+    text = trimView(text.substr(2));
+    return true;
+}
+
+void closeFileSlot(int n) { closeSlot(slots[n]); }
+
+void openNetworkSlot(int n, int socket) {
+    FileSlot& slot = slots[n];
+    closeSlot(slot);
+    slot.open = true;
+    slot.network = true;
+    slot.socket = socket;
+    slot.reader = readerCreate(socket);
+    // A connection left open when the program ends is closed then.
+    static const bool closesAtExit = (addExitHook(closeAllFileSlots), true);
+    (void)closesAtExit;
+}
+
+bool isNetworkSlot(int n) { return slots[n].open && slots[n].network; }
+int networkSlotSocket(int n) { return isNetworkSlot(n) ? slots[n].socket : -1; }
+NetReader* networkSlotReader(int n) { return isNetworkSlot(n) ? slots[n].reader : nullptr; }
+
+void replaceSlotConnection(int n, int socket) {
+    FileSlot& slot = slots[n];
+    readerFree(slot.reader);
+    // The new connection may carry the TLS session; the old one no longer does.
+    if (slot.socket != socket) netClose(slot.socket);
+    slot.socket = socket;
+    slot.reader = readerCreate(socket);
+}
+
 void closeAllFileSlots() {
     for (FileSlot& slot : slots) closeSlot(slot);
     closeSearch();
@@ -153,7 +180,9 @@ bool commandAbre(std::string_view args) {
 
 bool commandFecha(std::string_view args) {
     int n;
-    if (!readSlot(args, n) || closeSlot(slots[n]) != 0) {
+    bool ok = readSlot(args, n);
+    if (ok && isNetworkSlot(n)) tlsMode = false;
+    if (!ok || closeSlot(slots[n]) != 0) {
         writeLineSpeak(MSG_CLOSE_ERROR);
         return false;
     }
@@ -174,10 +203,9 @@ bool writeToSlot(std::string_view args, bool noLineEnd) {
         return false;
     }
     if (slot.network) {
-        // Network slots: the network commands send `text` here with
-        // netSendLine (netSendText when `noLineEnd`) and set statusCode to 1
-        // when it went out, 0 when it did not.
-        runState.statusCode = 0;
+        // For a connection 1 means sent, the reverse of a file's I/O result.
+        bool sent = noLineEnd ? netSendText(slot.socket, text) : netSendLine(slot.socket, text);
+        runState.statusCode = sent ? 1 : 0;
     } else {
         int error = textFileWrite(slot.file, text, !noLineEnd);
         if (error == 0 && noLineEnd) error = textFileFlush(slot.file);
@@ -205,11 +233,8 @@ bool readFromSlot(std::string_view args) {
         return false;
     }
     if (slot.network) {
-        // Network slots: the network commands read a line here with
-        // readerGetLine (30 seconds) and set statusCode to 0 when one came,
-        // 1 when none did.
-        into.clear();
-        runState.statusCode = 1;
+        // On a time-out or a closed connection the variable keeps what came.
+        runState.statusCode = readerGetLine(slot.reader, into, NET_LINE_SECONDS) ? 0 : 1;
         return true;
     }
     if (textFileAtEnd(slot.file)) {

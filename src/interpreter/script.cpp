@@ -6,6 +6,7 @@
 #include "interpreter/console_commands.h"
 #include "interpreter/file_commands.h"
 #include "interpreter/lista.h"
+#include "interpreter/network_commands.h"
 #include "interpreter/values.h"
 #include "platform/text.h"
 #include "speech/speech.h"
@@ -64,6 +65,7 @@ void resetInterpreter() {
     runState.debug = false;
     resetVariables();
     closeAllFileSlots();
+    resetNetworkCommands();
     resetLists();
     waitMs(1);
     int year, month, day, weekday, hour, minute, second, hundredths;

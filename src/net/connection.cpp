@@ -3,29 +3,65 @@
 
 #include "console/console.h"
 #include "net/tls.h"
+#include "platform/clock.h"
 #include "platform/sockets.h"
 
 #include <cstring>
 
 namespace {
 
+// The longest a wait for a socket goes without asking the watcher.
+constexpr int WAIT_TURN_MS = 100;
+
 int startCount = 0;
+NetWaitWatcher waitWatcher = nullptr;
 
 bool carriesTls(int socket) { return tlsSession.active && socket == tlsSession.socket; }
 
-// Data (or the connection's end) can be taken without blocking.
-bool readable(int socket) {
-    if (carriesTls(socket) && tlsHasPending()) return true;
-    return socketWaitReadable(socket, 0) != 0;
+// Receives into `buffer` once something is there: the byte count, 0 when
+// the connection ended or failed, -1 when the deadline passed or the wait
+// was cancelled first.
+int receiveBefore(int socket, void* buffer, int size, int64_t deadlineMs) {
+    if (carriesTls(socket)) {
+        int n = tlsRead(buffer, size, deadlineMs);
+        return n == TLS_WAIT_ENDED ? -1 : (n > 0 ? n : 0);
+    }
+    if (netWaitReady(socket, false, deadlineMs) != NET_READY) return -1;
+    int n = socketReceive(socket, buffer, static_cast<size_t>(size));
+    return n > 0 ? n : 0;
 }
 
-// One wait step of `ms`, cut short once the socket can be read, so that an
-// answer is taken as soon as it comes. The console is serviced throughout.
-void waitStep(int socket, int ms) {
-    for (int waited = 0; waited < ms && !readable(socket); waited += 10) waitMs(10);
+// Makes sure the reader has a byte to hand out; false when none came.
+bool fillReader(NetReader* reader, int64_t deadlineMs) {
+    if (reader->position < reader->fill) return true;
+    reader->position = 0;
+    reader->fill = receiveBefore(reader->socket, reader->buffer, NET_READER_BUFFER, deadlineMs);
+    if (reader->fill > 0) return true;
+    reader->fill = 0;
+    return false;
 }
 
 } // namespace
+
+int64_t netDeadline(int seconds) {
+    return seconds == 0 ? NET_NO_DEADLINE : systemClock().monotonicMs() + int64_t(seconds) * 1000;
+}
+
+NetWait netWaitReady(int socket, bool forWrite, int64_t deadlineMs) {
+    Clock& clock = systemClock();
+    while (true) {
+        int64_t turn = WAIT_TURN_MS;
+        if (deadlineMs != NET_NO_DEADLINE) {
+            int64_t left = deadlineMs - clock.monotonicMs();
+            turn = left < 0 ? 0 : (left < turn ? left : turn);
+        }
+        if (waitForReady(socket, forWrite, static_cast<int>(turn))) return NET_READY;
+        if (waitWatcher && !waitWatcher()) return NET_CANCELLED;
+        if (deadlineMs != NET_NO_DEADLINE && clock.monotonicMs() >= deadlineMs) return NET_TIMED_OUT;
+    }
+}
+
+void setNetWaitWatcher(NetWaitWatcher watcher) { waitWatcher = watcher; }
 
 bool netStartup() {
     socketLayerStart();
@@ -42,8 +78,8 @@ int netStartCount() { return startCount; }
 uint32_t netResolve(std::string_view host) {
     if (host.empty() || host.size() > NET_MAX_HOST) return 0;
 #ifdef ONDARIA_FUZZING
-    // Fuzzed scripts reach TRAZDAREDE: nothing may leave the machine, not
-    // even a name lookup.
+    // Fuzzed scripts reach TRAZDAREDE and CONECTA: nothing may leave the
+    // machine, not even a name lookup.
     if (host != "localhost" && host.rfind("127.", 0) != 0) return 0;
 #endif
     return socketResolve(std::string(host));
@@ -53,7 +89,15 @@ int netConnect(std::string_view host, uint16_t port) {
     int s = socketOpenTcp();
     if (s < 0) return -1;
     uint32_t address = 0;
-    if (!socketBind(s, 0) || (address = netResolve(host)) == 0 || !socketConnect(s, address, port)) {
+    bool connected = socketBind(s, 0) && (address = netResolve(host)) != 0 && socketSetNonBlocking(s, true);
+    if (connected) {
+        // Connecting without blocking lets the wait be watched; the system's
+        // own time-out still decides when an unanswered attempt fails.
+        int started = socketConnectStart(s, address, port);
+        connected = started == 1 ||
+                    (started == 0 && netWaitReady(s, true, NET_NO_DEADLINE) == NET_READY && socketConnectResult(s));
+    }
+    if (!connected || !socketSetNonBlocking(s, false)) {
         socketClose(s);
         return -1;
     }
@@ -71,6 +115,11 @@ int netConnectTls(std::string_view host, uint16_t port) {
 }
 
 int netListen(uint16_t port) {
+#ifdef ONDARIA_FUZZING
+    // A fuzzed script must not wait for clients.
+    (void)port;
+    return -1;
+#else
     int s = socketOpenTcp();
     if (s < 0) return -1;
     if (!socketBind(s, port) || !socketListen(s, 3)) {
@@ -78,9 +127,13 @@ int netListen(uint16_t port) {
         return -1;
     }
     return s;
+#endif
 }
 
-int netAccept(int listeningSocket) { return socketAccept(listeningSocket); }
+int netAccept(int listeningSocket) {
+    if (netWaitReady(listeningSocket, false, NET_NO_DEADLINE) != NET_READY) return -1;
+    return socketAccept(listeningSocket);
+}
 
 void netClose(int socket) {
     bool tls = carriesTls(socket);
@@ -96,12 +149,21 @@ bool netPoll(int socket) {
 
 int netRecv(int socket, void* buffer, int size) {
     if (carriesTls(socket)) return tlsRead(buffer, size);
-    return socketReceive(socket, buffer, static_cast<size_t>(size));
+    return receiveBefore(socket, buffer, size, NET_NO_DEADLINE);
 }
 
 int netSend(int socket, const void* bytes, int length) {
     if (carriesTls(socket)) return tlsWrite(bytes, length);
     return socketSend(socket, bytes, static_cast<size_t>(length));
+}
+
+bool netEndAddress(int socket, bool remote, std::string& dotted) {
+    uint32_t address;
+    uint16_t port;
+    if (socket < 0 || !(remote ? socketPeerEnd(socket, address, port) : socketLocalEnd(socket, address, port)))
+        return false;
+    dotted = socketAddressText(address);
+    return true;
 }
 
 bool netSendText(int socket, std::string_view text) {
@@ -130,12 +192,7 @@ bool readerHasData(NetReader* reader) {
 
 bool readerGetByte(NetReader* reader, uint8_t& byte) {
     byte = 0;
-    if (!reader) return false;
-    if (reader->position >= reader->fill) {
-        reader->position = 0;
-        reader->fill = netRecv(reader->socket, reader->buffer, NET_READER_BUFFER);
-        if (reader->fill <= 0) return false;
-    }
+    if (!reader || !fillReader(reader, NET_NO_DEADLINE)) return false;
     byte = static_cast<uint8_t>(reader->buffer[reader->position++]);
     return true;
 }
@@ -143,18 +200,18 @@ bool readerGetByte(NetReader* reader, uint8_t& byte) {
 bool readerGetLine(NetReader* reader, std::string& line, int seconds, size_t maxLength) {
     line.clear();
     if (!reader) return false;
-    int waits = 0;
+    int64_t deadline = netDeadline(seconds);
     while (true) {
-        while (!readerHasData(reader)) {
-            waitStep(reader->socket, 100);
-            ++waits;
-            if (seconds != 0 && waits > seconds * 10) return false;
-        }
-        uint8_t byte;
-        if (!readerGetByte(reader, byte)) return false;
-        if (byte == '\n') break;
-        if (maxLength != 0 && line.size() >= maxLength) return false;
-        line += static_cast<char>(byte);
+        if (!fillReader(reader, deadline)) return false;
+        // The rest of the line, as far as the buffer holds it.
+        const char* from = reader->buffer + reader->position;
+        size_t count = static_cast<size_t>(reader->fill - reader->position);
+        const void* lf = std::memchr(from, '\n', count);
+        size_t take = lf ? static_cast<size_t>(static_cast<const char*>(lf) - from) : count;
+        if (maxLength != 0 && line.size() + take > maxLength) return false;
+        line.append(from, take);
+        reader->position += static_cast<int32_t>(lf ? take + 1 : take);
+        if (lf) break;
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
@@ -170,11 +227,7 @@ int readerReceive(NetReader* reader, char* dest, int max, int seconds, bool& tim
         reader->position += n;
         return n;
     }
-    bool pending = carriesTls(reader->socket) && tlsHasPending();
-    if (!pending && socketWaitReadable(reader->socket, seconds * 1000) == 0) {
-        timedOut = true;
-        return 0;
-    }
-    int n = netRecv(reader->socket, dest, max);
+    int n = receiveBefore(reader->socket, dest, max, netDeadline(seconds));
+    timedOut = n < 0;
     return n > 0 ? n : 0;
 }

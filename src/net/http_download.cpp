@@ -20,6 +20,47 @@ constexpr int BLOCK_SIZE = 4096;
 constexpr int CHUNK_SIZE = 65536;
 // Stands for the length of a body announced without a Content-Length.
 constexpr int64_t UNKNOWN_LENGTH = 999999999;
+// While the server is awaited, a tick after this long and then every second.
+constexpr int64_t FIRST_WAIT_TICK_MS = 2000;
+constexpr int64_t WAIT_TICK_MS = 1000;
+constexpr uint8_t ESC = 27;
+
+// The wait for a server's answer (connecting, the handshake, the status and
+// header lines): Esc typed meanwhile ends it (keys typed before stay for the
+// transfer), and ticks tell that the program is alive.
+struct AnswerWait {
+    int64_t startMs = 0;
+    int64_t nextTickMs = 0;
+    int keysBefore = 0;
+    bool cancelled = false;
+};
+AnswerWait answerWait;
+
+bool watchAnswerWait() {
+    if (takeQueuedKey(ESC, answerWait.keysBefore)) {
+        answerWait.cancelled = true;
+        return false;
+    }
+    int64_t waited = systemClock().monotonicMs() - answerWait.startMs;
+    if (waited >= answerWait.nextTickMs) {
+        // Speech still playing says enough; no tick is queued behind it.
+        if (!soundBusy()) clickSound();
+        while (answerWait.nextTickMs <= waited) answerWait.nextTickMs += WAIT_TICK_MS;
+    }
+    return true;
+}
+
+// Watches the network's waits from its making to the end of the scope.
+struct WatchedAnswerWait {
+    WatchedAnswerWait() {
+        answerWait = AnswerWait {};
+        answerWait.startMs = systemClock().monotonicMs();
+        answerWait.nextTickMs = FIRST_WAIT_TICK_MS;
+        answerWait.keysBefore = queuedKeyCount();
+        setNetWaitWatcher(watchAnswerWait);
+    }
+    ~WatchedAnswerWait() { setNetWaitWatcher(nullptr); }
+};
 
 // Digits only, at most `maxDigits` of them.
 bool readDecimal(std::string_view text, int64_t& value, size_t maxDigits) {
@@ -60,6 +101,11 @@ bool sendRequest(int socket, const UrlParts& parts, std::string_view userAgent, 
     return ok && netSendLine(socket, "");
 }
 
+// Scheme, host and port name the same server.
+bool sameOrigin(const UrlParts& a, uint16_t portA, const UrlParts& b, uint16_t portB) {
+    return a.secure == b.secure && portA == portB && toUpperAscii(a.host) == toUpperAscii(b.host);
+}
+
 // A Location that names only a path ("/x") stays on the same server.
 std::string absoluteLocation(const std::string& location, const UrlParts& from) {
     if (location.empty() || location[0] != '/' || location.rfind("//", 0) == 0) return location;
@@ -90,6 +136,30 @@ bool userStops(bool& ticks, int64_t inFile, int64_t announced, int64_t offset, s
         }
     }
     return false;
+}
+
+// Connects, sends the request and reads the answer's status line and
+// headers, saying what the status calls for (400 and 404 fail at once).
+// False when there is no usable answer. The user may end the waits with Esc.
+bool askServer(Connection& c, const UrlParts& parts, uint16_t port, std::string_view userAgent,
+               std::string_view cookie, bool resume, int64_t offset, HttpAnswer& answer) {
+    WatchedAnswerWait watched;
+    c.socket = parts.secure ? netConnectTls(parts.host, port) : netConnect(parts.host, port);
+    bool answered = c.socket >= 0 && sendRequest(c.socket, parts, userAgent, cookie, resume, offset);
+    if (answered) {
+        c.reader = readerCreate(c.socket);
+        answered = readHttpStatus(c.reader, answer);
+    }
+    if (answered && (answer.status == 400 || answer.status == 404)) {
+        writeLineSpeak(answer.status == 400 ? "Erro http400:Requisi\xE7\xE3o http n\xE3o foi bem formulada."
+                                            : "Erro http404: P\xE1gina n\xE3o encontrada.");
+        return false;
+    }
+    // A part of the resource is only of use when it was asked for.
+    if (answered && answer.status == 206 && resume) writeLineSpeak("Retomando download");
+    answered = answered && readHttpHeaders(c.reader, answer);
+    if (answerWait.cancelled) writeLineSpeak("O download foi interrompido.");
+    return answered;
 }
 
 } // namespace
@@ -228,42 +298,30 @@ bool httpDownload(std::string_view url, std::string_view fileName, const std::st
     std::string current(url);
     int64_t offset = 0;
     bool resume = false;
+    UrlParts first;
+    uint16_t firstPort = 0;
+    // The cookie goes only to the server it was meant for: once a redirect
+    // leads to another scheme, host or port, it is sent no more.
+    bool cookieServer = true;
     for (int redirects = 0;; ++redirects) {
         UrlParts parts;
         uint16_t port;
         if (redirects > HTTP_MAX_REDIRECTS || !splitUrl(current, parts) || hasLineBreak(parts.path) ||
             !urlPort(parts, port))
             return false;
+        if (redirects == 0) {
+            first = parts;
+            firstPort = port;
+        }
+        cookieServer = cookieServer && sameOrigin(parts, port, first, firstPort);
         if (!netStartup()) {
             writeLineSpeak("Erro! provavelmente, n\xE3o haja conex\xE3o com a internet.");
             return false;
         }
         c.started = true;
-        c.socket = parts.secure ? netConnectTls(parts.host, port) : netConnect(parts.host, port);
-        if (c.socket < 0) {
-            release(c);
-            return false;
-        }
         resume = fileSize(outputPath, offset);
         if (!resume) offset = 0;
-        if (!sendRequest(c.socket, parts, userAgent, cookie, resume, offset)) {
-            release(c);
-            return false;
-        }
-        c.reader = readerCreate(c.socket);
-        if (!readHttpStatus(c.reader, answer)) {
-            release(c);
-            return false;
-        }
-        if (answer.status == 400 || answer.status == 404) {
-            writeLineSpeak(answer.status == 400 ? "Erro http400:Requisi\xE7\xE3o http n\xE3o foi bem formulada."
-                                                : "Erro http404: P\xE1gina n\xE3o encontrada.");
-            release(c);
-            return false;
-        }
-        // A part of the resource is only of use when it was asked for.
-        if (answer.status == 206 && resume) writeLineSpeak("Retomando download");
-        if (!readHttpHeaders(c.reader, answer)) {
+        if (!askServer(c, parts, port, userAgent, cookieServer ? cookie : "", resume, offset, answer)) {
             release(c);
             return false;
         }
@@ -276,7 +334,14 @@ bool httpDownload(std::string_view url, std::string_view fileName, const std::st
     // where it ends) may touch the file; any other answer leaves it as it was.
     bool whole = answer.status == 200;
     bool rest = answer.status == 206 && resume && (!answer.hasContentRange || answer.rangeStart == offset);
-    int file = (whole || rest) ? openAppendFile(outputPath, whole) : -1;
+    // A whole resource replacing a file that exists is written beside it and
+    // takes its place only once complete: a transfer that fails keeps the
+    // old file. A new file is written in place, so that a transfer cut short
+    // can be resumed.
+    std::string beside;
+    int file = whole && resume ? createFileBeside(outputPath, beside)
+               : (whole || rest) ? openAppendFile(outputPath, whole)
+                                 : -1;
     if (file < 0) {
         release(c);
         return false;
@@ -326,6 +391,10 @@ bool httpDownload(std::string_view url, std::string_view fileName, const std::st
     }
     if (!closeByteFile(file)) failed = true;
     release(c);
-    if (failed || stopped) return false;
-    return unknown || remaining == 0;
+    bool done = !failed && !stopped && (unknown || remaining == 0);
+    if (!beside.empty() && !(done && replaceFile(beside, outputPath))) {
+        removeFile(beside);
+        return false;
+    }
+    return done;
 }

@@ -4,6 +4,9 @@
 // (platform/headless) and, later, a window.
 #pragma once
 
+#include "platform/clock.h"
+#include "platform/sockets.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -67,6 +70,22 @@ public:
     // came to `events`. `keyAwaited` is true when the program is blocked
     // waiting for a key; a backend may read its input only then.
     virtual void pollInput(std::vector<InputEvent>& events, int timeoutMs, bool keyAwaited) = 0;
+    // As pollInput with no key awaited, but also ends as soon as the
+    // descriptor `fd` is ready (readable, or writable when `forWrite`; its
+    // end or an error count as ready); true then. This default looks at the
+    // descriptor between short input waits; a backend that can wait on both
+    // at once does so.
+    virtual bool pollInputOrReady(std::vector<InputEvent>& events, int timeoutMs, int fd, bool forWrite) {
+        Clock& clock = systemClock();
+        int64_t deadline = clock.monotonicMs() + (timeoutMs > 0 ? timeoutMs : 0);
+        size_t before = events.size();
+        while (true) {
+            if (socketWaitReady(fd, forWrite, 0) != 0) return true;
+            int64_t left = deadline - clock.monotonicMs();
+            if (left <= 0 || events.size() > before) return false;
+            pollInput(events, static_cast<int>(left < 10 ? left : 10), false);
+        }
+    }
     // Shift, Ctrl and Alt held now, as well as the backend can tell.
     virtual void modifiers(bool& shift, bool& ctrl, bool& alt) {
         shift = ctrl = alt = false;

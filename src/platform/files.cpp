@@ -95,6 +95,24 @@ int openAppendFile(const std::string& path, bool truncate) {
     return fd < 0 ? -1 : fd;
 }
 
+int createFileBeside(const std::string& path, std::string& created) {
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    // Long names are shortened, so the hidden name still fits the folder.
+    std::string pattern = folder + "." + name.substr(0, 200) + ".XXXXXX";
+    int fd = mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0) fchmod(fd, st.st_mode & 07777);
+    created = pattern;
+    return fd;
+}
+
+bool replaceFile(const std::string& from, const std::string& to) {
+    return !from.empty() && !to.empty() && std::rename(from.c_str(), to.c_str()) == 0;
+}
+
 bool fileSize(const std::string& path, int64_t& size) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;

@@ -25,6 +25,15 @@ std::string executableDirectory();
 int openAppendFile(const std::string& path, bool truncate);
 // The size of a regular file; false when there is none.
 bool fileSize(const std::string& path, int64_t& size);
+// A new, empty, hidden byte file in the folder of `path` (named after it),
+// with the permissions of the file at `path`, for a replacement of that file
+// that replaceFile puts in its place once it is complete. The handle (write
+// with writeBytes, close with closeByteFile) and its path in `created`; -1
+// when it cannot be made.
+int createFileBeside(const std::string& path, std::string& created);
+// Puts the file `from` in the place of `to` in one step; false when it
+// cannot be (then both stay as they were).
+bool replaceFile(const std::string& from, const std::string& to);
 
 // ---- Text files of the script's file slots ----
 // A buffered text file open either for reading from the start or for

@@ -1,5 +1,6 @@
 // TCP over IPv4: the only place that talks to the operating system's
-// sockets. Sockets are blocking file descriptors; -1 stands for no socket.
+// sockets. Sockets are file descriptors, blocking unless made otherwise
+// (socketSetNonBlocking); -1 stands for no socket.
 // Addresses are IPv4 in network byte order, ports in host order. Every call
 // retries on an interrupted system call, and no call raises SIGPIPE.
 #pragma once
@@ -25,6 +26,15 @@ int socketOpenTcp();
 bool socketBind(int socket, uint16_t port);
 // Connects to `address`:`port`, with the system's own time-out.
 bool socketConnect(int socket, uint32_t address, uint16_t port);
+// Starts connecting a non-blocking socket: 1 connected, 0 under way (the
+// socket becomes writable when it is decided; then ask socketConnectResult),
+// -1 failed.
+int socketConnectStart(int socket, uint32_t address, uint16_t port);
+// True when the connection started by socketConnectStart was made.
+bool socketConnectResult(int socket);
+// Non-blocking sockets answer a receive or send that would wait with a
+// failure instead of waiting.
+bool socketSetNonBlocking(int socket, bool nonBlocking);
 bool socketListen(int socket, int backlog);
 // Waits for one client; its socket or NO_SOCKET.
 int socketAccept(int socket);
@@ -38,9 +48,9 @@ int socketSend(int socket, const void* bytes, size_t size);
 // Waits at most `timeoutMs` (0: just look) until the socket can be read
 // without blocking (data, or the peer's close): 1 readable, 0 not yet, -1 error.
 int socketWaitReadable(int socket, int timeoutMs);
-// Limits how long one receive may block (0: no limit again). Used around
-// the TLS handshake, which has no other way to give up on a silent server.
-bool socketSetReceiveTimeout(int socket, int timeoutMs);
+// The same for reading (`forWrite` false) or writing; any descriptor will do.
+// A closed or failed connection counts as ready (the next call reports it).
+int socketWaitReady(int socket, bool forWrite, int timeoutMs);
 
 // The local and the remote end of a connected socket.
 bool socketLocalEnd(int socket, uint32_t& address, uint16_t& port);

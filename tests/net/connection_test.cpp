@@ -5,6 +5,7 @@
 #include "net_test_support.h"
 #include "platform/sockets.h"
 
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -247,6 +248,51 @@ TEST(NetTls, HandshakeWithAPlainServerFails) {
     server.join();
     netClose(listener);
     EXPECT_FALSE(tlsSession.active);
+}
+
+// Time runs on the virtual clock: a wait that goes on past its limit ends
+// with the limit on that clock, while little real time passes.
+class VirtualTime {
+public:
+    VirtualTime() { setClock(&clock_); }
+    ~VirtualTime() { setClock(nullptr); }
+    int64_t now() { return clock_.monotonicMs(); }
+
+private:
+    nettest::FastClock clock_;
+};
+
+TEST(NetTls, TheWholeHandshakeHasOneTimeLimit) {
+    nettest::ManualTlsServer server(site.ca);
+    // A byte every 20 ms: no single receive waits long, yet the whole
+    // handshake would take far longer than its limit on the virtual clock.
+    server.serve([](nettest::ManualTlsServer& s) { s.handshake(20); });
+    VirtualTime time;
+    auto realStart = std::chrono::steady_clock::now();
+    EXPECT_EQ(netConnectTls("localhost", server.port), -1);
+    EXPECT_GE(time.now(), TLS_HANDSHAKE_SECONDS * 1000);
+    EXPECT_LT(time.now(), TLS_HANDSHAKE_SECONDS * 1000 + 1000);
+    EXPECT_LT(std::chrono::steady_clock::now() - realStart, std::chrono::seconds(15));
+    EXPECT_FALSE(tlsSession.active);
+}
+
+TEST(NetTls, PartOfARecordThenSilenceEndsTheLineAtItsLimit) {
+    nettest::ManualTlsServer server(site.ca);
+    server.serve([](nettest::ManualTlsServer& s) {
+        if (!s.handshake()) return;
+        s.send(s.record("HTTP/1.0 200 OK\r\n").substr(0, 3));
+        s.waitForClose();
+    });
+    int socket = netConnectTls("localhost", server.port);
+    ASSERT_GE(socket, 0);
+    NetReader* r = readerCreate(socket);
+    std::string line;
+    VirtualTime time;
+    EXPECT_FALSE(readerGetLine(r, line, 30));
+    EXPECT_GE(time.now(), 30000);
+    readerFree(r);
+    netClose(socket);
+    server.join();
 }
 
 TEST(NetTls, CertificateFromAnUntrustedAuthorityFailsTheHandshake) {

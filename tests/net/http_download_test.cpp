@@ -4,8 +4,10 @@
 #include "net/http_download.h"
 #include "net/tls.h"
 #include "net_test_support.h"
+#include "platform/audio_sink.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -47,7 +49,8 @@ void writeFile(const std::string& path, const std::string& content) {
 class HttpDownload : public ::testing::Test {
 protected:
     void SetUp() override {
-        path = folder + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        path = folder + "/" + name;
         std::remove(path.c_str());
         site.clearRequests();
         nettest::transcript.clear();
@@ -57,12 +60,28 @@ protected:
         // Every way out releases the library start and the TLS session.
         EXPECT_EQ(netStartCount(), 0);
         EXPECT_FALSE(tlsSession.active);
+        setClock(nullptr);
+        setAudioSink(nullptr);
     }
     bool get(const std::string& url, std::string_view cookie = "") {
         return httpDownload(url, "saida.bin", path, false, "navelo", cookie);
     }
-    std::string path;
+    // Files of the folder that the download made beside its output file.
+    int filesBeside() {
+        int count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            if (entry.path().filename().string().rfind("." + name, 0) == 0) ++count;
+        return count;
+    }
+    std::string name, path;
 };
+
+// Sounds played on a capture sink: the download's ticks.
+int ticksPlayed() {
+    int count = 0;
+    for (const CaptureEvent& e : audioSink().captureLog()->events) count += e.kind == CaptureEvent::Block;
+    return count;
+}
 
 TEST(HttpSplitUrl, Components) {
     struct Case {
@@ -220,6 +239,31 @@ TEST_F(HttpDownload, PlainRedirectToHttps) {
     EXPECT_NE(log.find("\"tls\": true", second), std::string::npos) << log;
 }
 
+TEST_F(HttpDownload, TheCookieGoesOnlyToTheServerOfTheFirstRequest) {
+    struct Case {
+        std::string url;
+        bool cookieAfterRedirect;
+    } cases[] = {
+        {site.http("/t/relative/bytes/10"), true},
+        {site.http("/t/redirect/1"), true},                  // absolute, same scheme, host and port
+        {site.http("/t/to-host/localhost/bytes/10"), false},  // another host
+        {site.https("/t/to-http/bytes/10"), false},           // down to plain http
+        {site.http("/t/to-https/bytes/10"), false},           // another scheme
+    };
+    for (const Case& c : cases) {
+        std::remove(path.c_str());
+        site.clearRequests();
+        ASSERT_TRUE(get(c.url, "sessao=1")) << c.url;
+        std::istringstream log(site.requests());
+        std::string first, second;
+        std::getline(log, first);
+        std::getline(log, second);
+        const std::string cookie = "\"cookie\": \"sessao=1\"";
+        EXPECT_NE(first.find(cookie), std::string::npos) << c.url;
+        EXPECT_EQ(second.find(cookie) != std::string::npos, c.cookieAfterRedirect) << c.url << "\n" << second;
+    }
+}
+
 TEST_F(HttpDownload, TenRedirectsAreFollowedAndNoMore) {
     EXPECT_TRUE(get(site.http("/t/redirect/10")));
     std::remove(path.c_str());
@@ -230,6 +274,108 @@ TEST_F(HttpDownload, TenRedirectsAreFollowedAndNoMore) {
     size_t requests = 0;
     for (size_t at = 0; (at = log.find('\n', at)) != std::string::npos; ++at) ++requests;
     EXPECT_EQ(requests, 11u);
+}
+
+// A 200 answer for a file that exists is written beside it and takes its
+// place only when complete.
+TEST_F(HttpDownload, AFailedTransferOfAWholeResourceKeepsTheFileThatWasThere) {
+    const std::string before = "o arquivo de antes\n";
+    auto tlsStallInTheBody = [] {
+        auto server = std::make_unique<nettest::ManualTlsServer>(site.ca);
+        server->serve([](nettest::ManualTlsServer& s) {
+            if (!s.handshake()) return;
+            s.request();
+            s.send(s.record("HTTP/1.0 200 OK\r\nContent-Length: 5000\r\n\r\n"));
+            s.send(s.record(std::string(5000, 'b')).substr(0, 3));
+            s.waitForClose();
+        });
+        return server;
+    };
+    struct Case {
+        const char* what;
+        std::function<std::string()> url;
+        std::vector<uint8_t> keys;
+    } cases[] = {
+        {"closed early", [] { return site.http("/t/early/10000/5000"); }, {}},
+        {"stalled", [] { return site.http("/t/stall/100000/5000"); }, {}},
+        {"stopped by the user", [] { return site.http("/t/norange/50000"); }, {27, 'S'}},
+    };
+    nettest::FastClock clock;
+    setClock(&clock);
+    for (const Case& c : cases) {
+        writeFile(path, before);
+        for (uint8_t k : c.keys) queueKey(k);
+        EXPECT_FALSE(get(c.url())) << c.what;
+        EXPECT_EQ(readFile(path), before) << c.what;
+        EXPECT_EQ(filesBeside(), 0) << c.what;
+    }
+    writeFile(path, before);
+    auto server = tlsStallInTheBody();
+    EXPECT_FALSE(get("https://localhost:" + std::to_string(server->port) + "/x"));
+    EXPECT_EQ(readFile(path), before);
+    EXPECT_EQ(filesBeside(), 0);
+    server->join();
+
+    // A complete one replaces it.
+    ASSERT_TRUE(get(site.http("/t/norange/3000")));
+    EXPECT_EQ(readFile(path), pattern(0, 3000));
+    EXPECT_EQ(filesBeside(), 0);
+}
+
+TEST_F(HttpDownload, PartOfATlsRecordThenSilenceIsGivenUpAtTheLimits) {
+    nettest::FastClock clock;
+    setClock(&clock);
+    for (bool inBody : {false, true}) {
+        nettest::ManualTlsServer server(site.ca);
+        server.serve([inBody](nettest::ManualTlsServer& s) {
+            if (!s.handshake()) return;
+            s.request();
+            std::string head = "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n";
+            if (inBody) s.send(s.record(head));
+            s.send(s.record(inBody ? std::string(100, 'b') : head).substr(0, 3));
+            s.waitForClose();
+        });
+        int64_t start = clock.monotonicMs();
+        EXPECT_FALSE(get("https://localhost:" + std::to_string(server.port) + "/x")) << inBody;
+        int64_t limit = (inBody ? HTTP_BODY_STALL_SECONDS : HTTP_ANSWER_SECONDS) * 1000;
+        EXPECT_GE(clock.monotonicMs() - start, limit) << inBody;
+        EXPECT_LT(clock.monotonicMs() - start, limit + 5000) << inBody;
+        server.join();
+        std::remove(path.c_str());
+    }
+}
+
+TEST_F(HttpDownload, EscEndsTheWaitForAnAnswerAndTicksTellTheWait) {
+    setAudioSink(makeCaptureSink(CaptureOptions {}));
+    nettest::FastClock clock;
+    setClock(&clock);
+    // A server that accepts and never answers.
+    nettest::typedKeys = {{5500, 27}};
+    EXPECT_FALSE(get(site.http("/t/silent")));
+    EXPECT_GE(clock.monotonicMs(), 5500);
+    EXPECT_LT(clock.monotonicMs(), 6000);
+    EXPECT_EQ(ticksPlayed(), 4);  // after 2, 3, 4 and 5 seconds
+    EXPECT_EQ(nettest::transcript, "O download foi interrompido.\r\n");
+    EXPECT_FALSE(keyAvailable());
+
+    // A connection that is never accepted: the listener's queue is full.
+    uint16_t port;
+    int listener = nettest::listenLocal(port, 0);
+    ASSERT_GE(listener, 0);
+    int queued = netConnect("127.0.0.1", port);
+    ASSERT_GE(queued, 0);
+    // Keys other than Esc stay in the queue, in order.
+    queueKey('a');
+    queueKey(13);
+    nettest::typedKeys = {{clock.monotonicMs() + 1000, 27}};
+    int64_t start = clock.monotonicMs();
+    EXPECT_FALSE(get("http://127.0.0.1:" + std::to_string(port) + "/x"));
+    EXPECT_LT(clock.monotonicMs() - start, 1500);
+    EXPECT_EQ(readKey(), 'a');
+    EXPECT_EQ(readKey(), 13);
+    EXPECT_FALSE(keyAvailable());
+    netClose(queued);
+    netClose(listener);
 }
 
 TEST_F(HttpDownload, ServerClosingBeforeTheAnnouncedLengthFails) {

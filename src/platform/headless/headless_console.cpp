@@ -74,6 +74,15 @@ public:
         }
     }
 
+    // Keys are read only while one is awaited, so the wait is the
+    // descriptor's alone. On the virtual clock nothing waits in real time.
+    bool pollInputOrReady(std::vector<InputEvent>&, int timeoutMs, int fd, bool forWrite) override {
+        if (&systemClock() != virtualClock()) return socketWaitReady(fd, forWrite, timeoutMs) != 0;
+        if (socketWaitReady(fd, forWrite, 0) != 0) return true;
+        systemClock().sleepMs(timeoutMs);
+        return false;
+    }
+
     void modifiers(bool& shift, bool& ctrl, bool& alt) override {
         shift = shift_;
         ctrl = ctrl_;

@@ -5,11 +5,11 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 namespace {
@@ -94,6 +94,26 @@ bool socketConnect(int socket, uint32_t address, uint16_t port) {
     return getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
 }
 
+int socketConnectStart(int socket, uint32_t address, uint16_t port) {
+    sockaddr_in a = ipv4Address(address, port);
+    if (connect(socket, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return 1;
+    // An interrupted connect goes on in the background, like one under way.
+    return errno == EINPROGRESS || errno == EINTR ? 0 : -1;
+}
+
+bool socketConnectResult(int socket) {
+    int error = 0;
+    socklen_t length = sizeof error;
+    return getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+}
+
+bool socketSetNonBlocking(int socket, bool nonBlocking) {
+    int flags = fcntl(socket, F_GETFL);
+    if (flags < 0) return false;
+    flags = nonBlocking ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
+    return fcntl(socket, F_SETFL, flags) == 0;
+}
+
 bool socketListen(int socket, int backlog) { return listen(socket, backlog) == 0; }
 
 int socketAccept(int socket) {
@@ -122,24 +142,19 @@ int socketSend(int socket, const void* bytes, size_t size) {
     }
 }
 
-int socketWaitReadable(int socket, int timeoutMs) {
+int socketWaitReadable(int socket, int timeoutMs) { return socketWaitReady(socket, false, timeoutMs); }
+
+int socketWaitReady(int socket, bool forWrite, int timeoutMs) {
     if (socket < 0) return -1;
-    pollfd p {socket, POLLIN, 0};
+    pollfd p {socket, static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
     int r;
     while ((r = poll(&p, 1, timeoutMs)) < 0) {
         if (errno != EINTR) return -1;
     }
     if (r == 0) return 0;
-    // A closed or failed connection counts as readable: the receive then
-    // reports it at once.
-    return (p.revents & (POLLIN | POLLHUP | POLLERR)) ? 1 : -1;
-}
-
-bool socketSetReceiveTimeout(int socket, int timeoutMs) {
-    timeval t {};
-    t.tv_sec = timeoutMs / 1000;
-    t.tv_usec = (timeoutMs % 1000) * 1000;
-    return setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &t, sizeof t) == 0;
+    // A closed or failed connection counts as ready: the receive or send
+    // then reports it at once.
+    return (p.revents & (POLLIN | POLLOUT | POLLHUP | POLLERR)) ? 1 : -1;
 }
 
 bool socketLocalEnd(int socket, uint32_t& address, uint16_t& port) { return endOf(socket, false, address, port); }

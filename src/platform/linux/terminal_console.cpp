@@ -332,32 +332,47 @@ public:
     }
 
     void pollInput(std::vector<InputEvent>& events, int timeoutMs, bool keyAwaited) override {
+        serviceInput(events, timeoutMs, keyAwaited, -1, false);
+    }
+
+    bool pollInputOrReady(std::vector<InputEvent>& events, int timeoutMs, int fd, bool forWrite) override {
+        return serviceInput(events, timeoutMs, false, fd, forWrite);
+    }
+
+    // Takes input, waiting at most `timeoutMs`; with a descriptor `fd` (not
+    // -1) the wait also ends once it is ready, and the answer says so.
+    bool serviceInput(std::vector<InputEvent>& events, int timeoutMs, bool keyAwaited, int fd, bool forWrite) {
         Clock& clock = systemClock();
+        short fdEvents = forWrite ? POLLOUT : POLLIN;
+        auto isReady = [](const pollfd& p) {
+            return p.fd >= 0 && (p.revents & (POLLIN | POLLOUT | POLLHUP | POLLERR | POLLNVAL)) != 0;
+        };
         if (!opened_) {
             // Without a terminal an awaited key never comes.
             if (keyAwaited) events.push_back(closedEvent());
+            else if (fd >= 0) return socketWaitReady(fd, forWrite, timeoutMs) != 0;
             else clock.sleepMs(timeoutMs);
-            return;
+            return false;
         }
         if (released) {
             // The terminal's input belongs to the program in front; only an
             // ending signal is ours.
-            if (serviceSignals(&events)) return;
-            pollfd wakeup{wakePipe[0], POLLIN, 0};
-            if (poll(&wakeup, wakePipe[0] >= 0 ? 1 : 0, timeoutMs > 0 ? timeoutMs : 0) > 0) {
+            if (serviceSignals(&events)) return false;
+            pollfd fds[2] = {{wakePipe[0], POLLIN, 0}, {fd, fdEvents, 0}};
+            if (poll(fds, 2, timeoutMs > 0 ? timeoutMs : 0) > 0 && (fds[0].revents & POLLIN)) {
                 char drain[64];
                 while (read(wakePipe[0], drain, sizeof drain) > 0) {
                 }
             }
             serviceSignals(&events);
-            return;
+            return isReady(fds[1]);
         }
         int64_t deadline = clock.monotonicMs() + (timeoutMs > 0 ? timeoutMs : 0);
         while (true) {
-            if (serviceSignals(&events)) return;
+            if (serviceSignals(&events)) return false;
             if (inputEnded_) {
                 events.push_back(closedEvent());
-                return;
+                return false;
             }
             int64_t now = clock.monotonicMs();
             int64_t wait = deadline > now ? deadline - now : 0;
@@ -365,8 +380,9 @@ public:
                 int64_t escape = lastByteMs_ + ESCAPE_WAIT_MS - now;
                 if (escape < wait) wait = escape > 0 ? escape : 0;
             }
-            pollfd fds[2] = {{ttyIn, POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
-            int ready = poll(fds, wakePipe[0] >= 0 ? 2 : 1, static_cast<int>(wait));
+            // poll passes over entries whose descriptor is negative.
+            pollfd fds[3] = {{ttyIn, POLLIN, 0}, {wakePipe[0], POLLIN, 0}, {fd, fdEvents, 0}};
+            int ready = poll(fds, 3, static_cast<int>(wait));
             if (ready > 0 && wakePipe[0] >= 0 && (fds[1].revents & POLLIN)) {
                 char drain[64];
                 while (read(wakePipe[0], drain, sizeof drain) > 0) {
@@ -382,8 +398,9 @@ public:
                 ctrl_ = events[i].ctrl;
                 alt_ = events[i].alt;
             }
-            if (events.size() > before) return;
-            if (now >= deadline && !inputEnded_ && !endSignal && !resized && !resumed) return;
+            bool fdReady = ready > 0 && isReady(fds[2]);
+            if (events.size() > before || fdReady) return fdReady;
+            if (now >= deadline && !inputEnded_ && !endSignal && !resized && !resumed) return false;
         }
     }
 
