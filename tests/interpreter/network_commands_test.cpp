@@ -54,8 +54,8 @@ protected:
         nettest::typedKeys.clear();
     }
     void TearDown() override {
+        setClock(nullptr);   // a case's clock is gone by now
         resetInterpreter();  // closes what the case left open
-        setClock(nullptr);
         EXPECT_FALSE(tlsSession.active);
         [[maybe_unused]] int ignored = chdir("/");
         fs::remove_all(dir);
@@ -84,12 +84,12 @@ TEST_F(NetworkCommands, MessagesStatusCodesAndSilentFailures) {
         const char* transcript;
     } cases[] = {
         // CONECTA, quiet and not
-        {"conecta #1 \"127.0.0.1\" CLOSED &\nchecha s\nescreve s", true, "1\r\n"},
+        {"conecta #1 \"127.0.0.1\" CLOSED &\ncheca s\nescreve s", true, "1\r\n"},
         {"conecta #1 \"127.0.0.1\" CLOSED", false, "Erro de conexao\r\n"},
         {"conecta #1 \"no-such-host.invalid\" 80", false, "Erro de conexao\r\n"},
-        {"conecta #1 \"127.0.0.1\" \"porta\" &\nchecha s\nescreve s", true, "2\r\n"},
+        {"conecta #1 \"127.0.0.1\" \"porta\" &\ncheca s\nescreve s", true, "2\r\n"},
         {"conecta #1 \"127.0.0.1\" \"porta\"", false, "Erro na porta TCP/IP\r\n"},
-        {"conecta #1 \"127.0.0.1\" &\nchecha s\nescreve s", true, "1\r\n"},
+        {"conecta #1 \"127.0.0.1\" &\ncheca s\nescreve s", true, "1\r\n"},
         {"conecta #1", false, "Erro de conexao\r\n"},
         {"conecta #x \"127.0.0.1\" 80", false, "Erro de conexao\r\n"},
         // INTERNET
@@ -150,12 +150,12 @@ TEST_F(NetworkCommands, AConversationWithItsStatusCodesAndTimeLimit) {
     setClock(&clock);
     EXPECT_TRUE(run("internet inicia\n"
                     "conecta #1 \"127.0.0.1\" " + std::to_string(port) + "\n"
-                    "escreve #1 \"ola\"\nchecha s\n"
-                    "le #1 x\nchecha t\nescreve s \" \" t \" \" x\n"
+                    "escreve #1 \"ola\"\ncheca s\n"
+                    "le #1 x\ncheca t\nescreve s \" \" t \" \" x\n"
                     "observa #1 o\nescreve o\n"
                     "ip remoto #1 r\nip local #1 l\nescreve r \" \" l\n"
-                    "le #1 y\nchecha u\nescreve u \" \" y\n"
-                    "escreve #1 \"fim\" &\nchecha s\nescreve s\n"
+                    "le #1 y\ncheca u\nescreve u \" \" y\n"
+                    "escreve #1 \"fim\" &\ncheca s\nescreve s\n"
                     "fecha #1\ninternet termina"));
     peer.join();
     socketClose(listener);
@@ -204,7 +204,7 @@ TEST_F(NetworkCommands, ALostTlsConnectionFailsEverySendAndRead) {
         }
     });
     EXPECT_TRUE(run("conecta #1 \"127.0.0.1\" " + std::to_string(port) + "\nativassl #1\n"
-                    "escreve #1 \"x\"\nchecha s\nle #1 l\nchecha t\nescreve s \" \" t \"[\" l \"]\"\n"
+                    "escreve #1 \"x\"\ncheca s\nle #1 l\ncheca t\nescreve s \" \" t \"[\" l \"]\"\n"
                     "ip local #1 i"
                     ) == false);
     done = true;
