@@ -80,6 +80,13 @@ int closeSlot(FileSlot& slot) {
 
 void closeSearch() { findState = FindState{}; }
 
+// What is still buffered when the program ends is written out then, so a
+// script that never closes its file loses no line; connections are closed.
+void closeSlotsAtExit() {
+    static const bool registered = (addExitHook(closeAllFileSlots), true);
+    (void)registered;
+}
+
 // The next entry of the search, or the empty text (closing the search) when
 // there is none.
 std::string nextFoundEntry() {
@@ -127,9 +134,7 @@ void openNetworkSlot(int n, int socket) {
     slot.network = true;
     slot.socket = socket;
     slot.reader = readerCreate(socket);
-    // A connection left open when the program ends is closed then.
-    static const bool closesAtExit = (addExitHook(closeAllFileSlots), true);
-    (void)closesAtExit;
+    closeSlotsAtExit();
 }
 
 bool isNetworkSlot(int n) { return slots[n].open && slots[n].network; }
@@ -139,8 +144,9 @@ NetReader* networkSlotReader(int n) { return isNetworkSlot(n) ? slots[n].reader 
 void replaceSlotConnection(int n, int socket) {
     FileSlot& slot = slots[n];
     readerFree(slot.reader);
-    // The new connection may carry the TLS session; the old one no longer does.
-    if (slot.socket != socket) netClose(slot.socket);
+    // The new connection may carry the TLS session; the old one no longer
+    // does, so closing it leaves the session alone.
+    netClose(slot.socket);
     slot.socket = socket;
     slot.reader = readerCreate(socket);
 }
@@ -166,10 +172,7 @@ bool commandAbre(std::string_view args) {
             error = textFileOpenRead(slot.file, path);
         }
         if (error == 0) {
-            // What is still buffered when the program ends is written out
-            // then, so a script that never closes its file loses no line.
-            static const bool closesAtExit = (addExitHook(closeAllFileSlots), true);
-            (void)closesAtExit;
+            closeSlotsAtExit();
             slot.open = true;
             return true;
         }

@@ -2,9 +2,11 @@
 // or a TLS connection, into a local file. Follows redirects, resumes a file
 // that already exists with a byte range, and reports progress by voice when
 // Enter is pressed during the transfer (Space toggles the ticks, Esc offers
-// to stop). A failed download never damages the output file beyond what the
-// server's good answer replaces: the file is opened only once the status and
-// headers of a 200 (rewrite) or 206 (append) answer have been read.
+// to stop). While it waits for a server's answer, Esc ends it and ticks
+// tell the user it is alive. A failed download never damages the output
+// file: the file is touched only once the status and headers of a 200
+// (rewrite) or 206 (append) answer have been read, and a file that existed
+// is rewritten beside itself and replaced only when the transfer succeeded.
 #pragma once
 
 #include "net/connection.h"
