@@ -17,16 +17,7 @@ namespace {
 
 nettest::Site site;
 
-class Environment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        ASSERT_TRUE(site.start());
-        setenv("SSL_CERT_FILE", site.ca.c_str(), 1);
-        nettest::recordConsole();
-    }
-    void TearDown() override { site.stop(); }
-};
-const auto* environment = ::testing::AddGlobalTestEnvironment(new Environment);
+const auto* environment = ::testing::AddGlobalTestEnvironment(new nettest::SiteEnvironment(site));
 
 // A port of 127.0.0.1 where nobody listens.
 uint16_t closedPort() {

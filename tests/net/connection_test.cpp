@@ -12,17 +12,7 @@ namespace {
 
 nettest::Site site;
 
-class Environment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        ASSERT_TRUE(site.start());
-        // Read once, when the TLS library sets up its context.
-        setenv("SSL_CERT_FILE", site.ca.c_str(), 1);
-        nettest::recordConsole();
-    }
-    void TearDown() override { site.stop(); }
-};
-const auto* environment = ::testing::AddGlobalTestEnvironment(new Environment);
+const auto* environment = ::testing::AddGlobalTestEnvironment(new nettest::SiteEnvironment(site));
 
 // A connected pair: `near` is read by the code under test, `far` plays the peer.
 struct Pair {

@@ -152,6 +152,22 @@ private:
     int64_t now_ = 0;
 };
 
+// Runs `site` for a whole test program, trusted through SSL_CERT_FILE (read
+// once, when the TLS context is made), with the recording console in place.
+class SiteEnvironment : public ::testing::Environment {
+public:
+    explicit SiteEnvironment(Site& site) : site_(site) {}
+    void SetUp() override {
+        ASSERT_TRUE(site_.start());
+        setenv("SSL_CERT_FILE", site_.ca.c_str(), 1);
+        recordConsole();
+    }
+    void TearDown() override { site_.stop(); }
+
+private:
+    Site& site_;
+};
+
 // A socket listening on a free port of 127.0.0.1 (all addresses, in fact),
 // with room for `backlog` clients not yet accepted.
 inline int listenLocal(uint16_t& port, int backlog = 8) {
