@@ -157,8 +157,8 @@ int initMbr(const char* databasePath) {
         fail(1, message);
         return -1;
     }
-    // The first child starts with the first utterance (reset_MBR), with the
-    // options set by then.
+    // The first child starts when an option is set or with the first
+    // utterance (reset_MBR).
     engine.initialised = true;
     return 0;
 }
@@ -280,13 +280,14 @@ void copyText(const std::string& text, char* buffer, int size) {
 
 void lastErrorStrMbr(char* buffer, int size) { copyText(engine.errorText, buffer, size); }
 
-// Options take effect with the next child; a waiting fresh one is replaced.
+// Options take effect with the next child, which is started ahead now (a
+// waiting fresh one is replaced), so the first utterance finds its voice
+// loaded.
 void optionsChanged() {
-    if (engine.initialised && engine.running && engine.fresh) startChild();
+    if (engine.initialised && (!engine.running || engine.fresh)) startChild();
 }
 
 void setNoErrorMbr(int noError) {
-    if (engine.noError == (noError != 0)) return;
     engine.noError = noError != 0;
     optionsChanged();
 }

@@ -56,7 +56,7 @@ void playAccumulated() {
 // Hands n bytes of the read buffer on; false when the output file failed.
 bool deliver(size_t n) {
     if (fileMode) return writeBytes(outputFile, reinterpret_cast<const char*>(readBuffer), n) == n;
-    if (accumulated + n >= MBROLA_BLOCK_BYTES) playAccumulated();
+    if (accumulated > 0 && accumulated + n >= MBROLA_BLOCK_BYTES) playAccumulated();
     std::memcpy(playImage + 44 + accumulated, readBuffer, n);
     accumulated += n;
     return true;
