@@ -32,7 +32,7 @@ constexpr double GOAL_MS = 50.0;
 const std::string ENGINE = std::string(BENCH_DATA_HOME) + "/drive_c/talora/norelatts/portug";
 
 class QuietConsole : public ConsoleBackend {
-public:
+  public:
     bool open() override { return true; }
     void close() override {}
     void drawRange(int, int, int, const uint8_t*, const uint8_t*) override {}
@@ -43,7 +43,7 @@ public:
 
 // Notes when the first block arrives; every block is done at once.
 class FirstBlockSink : public AudioSink {
-public:
+  public:
     int open(const AudioFormat&) override { return AUDIO_OK; }
     bool queue(const uint8_t*, size_t) override {
         if (!blockSeen) firstBlock = Steady::now();
@@ -56,13 +56,15 @@ public:
 };
 
 bool loadEngineFiles() {
-    return loadRules(ENGINE + ".nrl") && loadExceptions(ENGINE + ".exc") && loadAbbreviations(ENGINE + ".abr") &&
-           loadProsody(ENGINE + ".pro") && loadDiphoneList(ENGINE + ".dfn");
+    return loadRules(ENGINE + ".nrl") && loadExceptions(ENGINE + ".exc") &&
+           loadAbbreviations(ENGINE + ".abr") && loadProsody(ENGINE + ".pro") &&
+           loadDiphoneList(ENGINE + ".dfn");
 }
 
 void BM_TextToMbrolaLines(benchmark::State& state) {
     std::string text;
-    if (!readWholeFile(std::string(BENCH_SOURCE_DIR) + "/texto_pt.txt", text) || !loadEngineFiles()) {
+    if (!readWholeFile(std::string(BENCH_SOURCE_DIR) + "/texto_pt.txt", text) ||
+        !loadEngineFiles()) {
         state.SkipWithError("the text or the engine's data files are missing");
         return;
     }
@@ -81,7 +83,8 @@ const char* const SENTENCE =
     "Bom dia, este programa fala portugu\xEAs do Brasil e l\xEA os textos da tela em voz alta.";
 
 void BM_SpeakToFirstBlock(benchmark::State& state) {
-    if (!initEngine("br4", ENGINE + ".nrl", ENGINE + ".exc", ENGINE + ".abr", ENGINE + ".pro", ENGINE + ".dfn")) {
+    if (!initEngine("br4", ENGINE + ".nrl", ENGINE + ".exc", ENGINE + ".abr", ENGINE + ".pro",
+                    ENGINE + ".dfn")) {
         state.SkipWithError("the engine cannot start (mbrola and mbrola-br4: tools/setup-debian)");
         return;
     }
@@ -105,13 +108,14 @@ void BM_SpeakToFirstBlock(benchmark::State& state) {
 BENCHMARK(BM_SpeakToFirstBlock)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 class MeanReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     double firstBlockMs = -1;
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
             if (run.benchmark_name().starts_with("BM_SpeakToFirstBlock") && run.iterations > 0 &&
                 !run.error_occurred)
-                firstBlockMs = run.real_accumulated_time / static_cast<double>(run.iterations) * 1000;
+                firstBlockMs =
+                    run.real_accumulated_time / static_cast<double>(run.iterations) * 1000;
         ConsoleReporter::ReportRuns(runs);
     }
 };
@@ -126,8 +130,8 @@ int main(int argc, char** argv) {
     MeanReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    if (reporter.firstBlockMs < 0) return 0;  // not run (filtered out)
-    std::printf("first block through MBROLA: %.2f ms on average (goal under %.0f ms)\n", reporter.firstBlockMs,
-                GOAL_MS);
+    if (reporter.firstBlockMs < 0) return 0; // not run (filtered out)
+    std::printf("first block through MBROLA: %.2f ms on average (goal under %.0f ms)\n",
+                reporter.firstBlockMs, GOAL_MS);
     return reporter.firstBlockMs < GOAL_MS ? 0 : 1;
 }

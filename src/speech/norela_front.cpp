@@ -32,13 +32,15 @@ NorelaFiles norelaFiles() {
 bool norelaOpen(int rate, int pitch, const std::string& outputFile) {
     NorelaFiles files = norelaFiles();
     setOutputFile(outputFile);
-    bool ok = initEngine(files.database, files.rules, files.exceptions, files.abbreviations, files.prosody,
-                         files.diphones);
+    bool ok = initEngine(files.database, files.rules, files.exceptions, files.abbreviations,
+                         files.prosody, files.diphones);
     setSpeechFactors(0.8 - rate / 15.0, (pitch + 11) / 11.0);
     return ok;
 }
 
-void norelaSpeak(std::string_view text) { speak(text); }
+void norelaSpeak(std::string_view text) {
+    speak(text);
+}
 
 bool norelaBusy() {
     bool answer = isSpeaking();
@@ -49,7 +51,9 @@ bool norelaBusy() {
     return answer;
 }
 
-void norelaStop() { stopSpeaking(); }
+void norelaStop() {
+    stopSpeaking();
+}
 
 void norelaClose() {
     while (norelaBusy()) waitMs(CLOSE_POLL_MS);

@@ -23,4 +23,6 @@ bool readEngineFile(const std::string& path, std::vector<std::string>& lines) {
     return true;
 }
 
-std::string cp1252(std::string_view utf8) { return utf8ToCp1252(utf8); }
+std::string cp1252(std::string_view utf8) {
+    return utf8ToCp1252(utf8);
+}

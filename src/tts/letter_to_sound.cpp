@@ -13,19 +13,38 @@ std::array<std::vector<TRegra>, 256> ruleLists;
 struct WordAlias {
     std::string word, replacement;
 };
-std::vector<WordAlias> exceptions;  // sorted by word
+std::vector<WordAlias> exceptions; // sorted by word
 
 constexpr size_t MAX_CONTEXT = 5, MAX_OUTPUT = 20, MAX_EXCEPTION_LINE = 255, OUTPUT_USED = 11;
 
-unsigned char upperOf(char c) { return static_cast<unsigned char>(upperLatin(c)); }
+unsigned char upperOf(char c) {
+    return static_cast<unsigned char>(upperLatin(c));
+}
 
 bool isVowel(char c) {
     switch (upperOf(c)) {
-    case 'A': case 'E': case 'I': case 'O': case 'U':
-    case 0xC0: case 0xC1: case 0xC2: case 0xC3: case 0xC9: case 0xCA: case 0xCC: case 0xCD:
-    case 0xD3: case 0xD4: case 0xD5: case 0xD9: case 0xDA: case 0xDC:
+    case 'A':
+    case 'E':
+    case 'I':
+    case 'O':
+    case 'U':
+    case 0xC0:
+    case 0xC1:
+    case 0xC2:
+    case 0xC3:
+    case 0xC9:
+    case 0xCA:
+    case 0xCC:
+    case 0xCD:
+    case 0xD3:
+    case 0xD4:
+    case 0xD5:
+    case 0xD9:
+    case 0xDA:
+    case 0xDC:
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -45,7 +64,9 @@ bool isFrontVowel(char c) {
     return u == 'E' || u == 'I' || u == 0xC9 || u == 0xCD;
 }
 
-bool isOneOf(char c, std::string_view set) { return set.find(upperLatin(c)) != std::string_view::npos; }
+bool isOneOf(char c, std::string_view set) {
+    return set.find(upperLatin(c)) != std::string_view::npos;
+}
 
 // Left context, matched from its last symbol leftwards; `idx` is the 1-based
 // position of the letter before the key (0 at the word's start).
@@ -59,12 +80,24 @@ bool leftMatches(std::string_view context, std::string_view word, size_t idx) {
         char c = word[idx - 1];
         bool ok;
         switch (symbol) {
-        case '#': ok = isVowel(c); break;
-        case ']': ok = isBackVowel(c); break;
-        case '_': ok = isVowel(c); break;
-        case '|': ok = isOneOf(c, "NRS"); break;
-        case '%': ok = false; break;
-        default: ok = c == symbol; break;
+        case '#':
+            ok = isVowel(c);
+            break;
+        case ']':
+            ok = isBackVowel(c);
+            break;
+        case '_':
+            ok = isVowel(c);
+            break;
+        case '|':
+            ok = isOneOf(c, "NRS");
+            break;
+        case '%':
+            ok = false;
+            break;
+        default:
+            ok = c == symbol;
+            break;
         }
         if (!ok) return false;
         --idx;
@@ -90,16 +123,25 @@ bool rightMatches(std::string_view context, std::string_view word, size_t idx) {
         case '*':
             if (!atEnd && isConsonant(word[idx]) && !isOneOf(word[idx], "LR")) continue;
             return false;
-        default: break;
+        default:
+            break;
         }
         if (atEnd) return false;
         char c = word[idx];
         bool ok;
         switch (symbol) {
-        case '#': ok = isVowel(c); break;
-        case '+': ok = isFrontVowel(c); break;
-        case '&': ok = isOneOf(c, "LMNRZ"); break;
-        default: ok = c == symbol; break;
+        case '#':
+            ok = isVowel(c);
+            break;
+        case '+':
+            ok = isFrontVowel(c);
+            break;
+        case '&':
+            ok = isOneOf(c, "LMNRZ");
+            break;
+        default:
+            ok = c == symbol;
+            break;
         }
         if (!ok) return false;
         ++idx;
@@ -110,12 +152,14 @@ bool rightMatches(std::string_view context, std::string_view word, size_t idx) {
 // Whether `rule` applies at the 0-based position `pos`.
 bool ruleMatches(const TRegra& rule, std::string_view word, size_t pos) {
     if (word.substr(pos, rule.key.size()) != rule.key) return false;
-    return leftMatches(rule.left, word, pos) && rightMatches(rule.right, word, pos + rule.key.size());
+    return leftMatches(rule.left, word, pos) &&
+           rightMatches(rule.right, word, pos + rule.key.size());
 }
 
 char lowerOf(char c) {
     unsigned char u = static_cast<unsigned char>(c);
-    if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7)) return static_cast<char>(u + 32);
+    if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7))
+        return static_cast<char>(u + 32);
     return c;
 }
 
@@ -126,8 +170,12 @@ void releaseRules() {
     exceptions.clear();
 }
 
-const std::vector<TRegra>& rulesFor(unsigned char first) { return ruleLists[first]; }
-int exceptionCount() { return static_cast<int>(exceptions.size()); }
+const std::vector<TRegra>& rulesFor(unsigned char first) {
+    return ruleLists[first];
+}
+int exceptionCount() {
+    return static_cast<int>(exceptions.size());
+}
 
 bool loadRules(const std::string& path) {
     for (auto& list : ruleLists) list.clear();
@@ -165,7 +213,8 @@ bool loadExceptions(const std::string& path) {
     for (const std::string& raw : lines) {
         if (static_cast<int>(exceptions.size()) >= MAX_EXCEPTIONS) break;
         if (raw.empty()) continue;
-        std::string line = toUpperLatin(std::string_view(raw).substr(0, MAX_EXCEPTION_LINE)) + "|=|";
+        std::string line =
+            toUpperLatin(std::string_view(raw).substr(0, MAX_EXCEPTION_LINE)) + "|=|";
         size_t equals = line.find('=');
         size_t bar = line.find('|', equals + 1);
         exceptions.push_back({line.substr(0, equals), line.substr(equals + 1, bar - equals - 1)});
@@ -178,8 +227,9 @@ bool loadExceptions(const std::string& path) {
 std::string lookupException(const std::string& word) {
     std::string stem = word, suffix;
     while (true) {
-        auto it = std::lower_bound(exceptions.begin(), exceptions.end(), stem,
-                                   [](const WordAlias& a, const std::string& w) { return a.word < w; });
+        auto it =
+            std::lower_bound(exceptions.begin(), exceptions.end(), stem,
+                             [](const WordAlias& a, const std::string& w) { return a.word < w; });
         if (it != exceptions.end() && it->word == stem) return it->replacement + suffix;
         if (stem.empty() || (stem.back() != 'S' && stem.back() != 'M')) break;
         suffix.insert(suffix.begin(), stem.back());
@@ -208,8 +258,19 @@ int findStressedVowel(std::string_view word) {
     }
     if (!anyVowel) return 0;
 
-    enum State { START, FINAL_VOWEL, SEEK_VOWEL, AFTER_I_U, VOWEL_AFTER_U, I_U_AFTER_U, FINAL_U, FINAL_I,
-                 FINAL_I_AFTER_U, FINAL_CONSONANT, FINAL_M };
+    enum State {
+        START,
+        FINAL_VOWEL,
+        SEEK_VOWEL,
+        AFTER_I_U,
+        VOWEL_AFTER_U,
+        I_U_AFTER_U,
+        FINAL_U,
+        FINAL_I,
+        FINAL_I_AFTER_U,
+        FINAL_CONSONANT,
+        FINAL_M
+    };
     State state = START;
     int result = 0;
     auto isAEO = [](char c) { return c == 'a' || c == 'e' || c == 'o'; };
@@ -219,29 +280,44 @@ int findStressedVowel(std::string_view word) {
         bool stop = false;
         switch (state) {
         case START:
-            if (isAEO(c)) result = here, state = FINAL_VOWEL;
-            else if (c == 'i') result = here, state = FINAL_I;
-            else if (c == 'u') result = here, state = FINAL_U;
-            else if (c == 'm') state = FINAL_M;
-            else if (c != 's') state = FINAL_CONSONANT;
+            if (isAEO(c))
+                result = here, state = FINAL_VOWEL;
+            else if (c == 'i')
+                result = here, state = FINAL_I;
+            else if (c == 'u')
+                result = here, state = FINAL_U;
+            else if (c == 'm')
+                state = FINAL_M;
+            else if (c != 's')
+                state = FINAL_CONSONANT;
             break;
         case FINAL_VOWEL:
-            if (c == 'u') state = VOWEL_AFTER_U;
-            else if (isVowelLetter(c)) result = here, stop = true;
-            else state = SEEK_VOWEL;
+            if (c == 'u')
+                state = VOWEL_AFTER_U;
+            else if (isVowelLetter(c))
+                result = here, stop = true;
+            else
+                state = SEEK_VOWEL;
             break;
         case SEEK_VOWEL:
-            if (isAEO(c)) result = here, stop = true;
-            else if (c == 'i' || c == 'u') result = here, state = AFTER_I_U;
+            if (isAEO(c))
+                result = here, stop = true;
+            else if (c == 'i' || c == 'u')
+                result = here, state = AFTER_I_U;
             break;
         case AFTER_I_U:
-            if (isAEO(c)) result = here, stop = true;
-            else if (c == 'u') state = I_U_AFTER_U;
-            else stop = true;
+            if (isAEO(c))
+                result = here, stop = true;
+            else if (c == 'u')
+                state = I_U_AFTER_U;
+            else
+                stop = true;
             break;
         case VOWEL_AFTER_U:
-            if (c == 'g' || c == 'q') result = here + 2, state = SEEK_VOWEL;
-            else result = here + 1, stop = true;
+            if (c == 'g' || c == 'q')
+                result = here + 2, state = SEEK_VOWEL;
+            else
+                result = here + 1, stop = true;
             break;
         case I_U_AFTER_U:
         case FINAL_I_AFTER_U:
@@ -253,17 +329,23 @@ int findStressedVowel(std::string_view word) {
             stop = true;
             break;
         case FINAL_I:
-            if (isAEO(c)) result = here;
-            else if (c == 'u') state = FINAL_I_AFTER_U;
-            else stop = true;
+            if (isAEO(c))
+                result = here;
+            else if (c == 'u')
+                state = FINAL_I_AFTER_U;
+            else
+                stop = true;
             break;
         case FINAL_CONSONANT:
             if (isVowelLetter(c)) result = here, stop = true;
             break;
         case FINAL_M:
-            if (c == 'i' || c == 'o' || c == 'u') result = here, stop = true;
-            else if (c == 'a' || c == 'e') result = here, state = FINAL_VOWEL;
-            else state = START;
+            if (c == 'i' || c == 'o' || c == 'u')
+                result = here, stop = true;
+            else if (c == 'a' || c == 'e')
+                result = here, state = FINAL_VOWEL;
+            else
+                state = START;
             break;
         }
         if (stop) break;
@@ -274,7 +356,7 @@ int findStressedVowel(std::string_view word) {
 void translateWord(std::string_view word, int stress, std::vector<std::string>& phonemes) {
     size_t s = stress < 1 ? 9999 : static_cast<size_t>(stress);
     std::string pending;
-    size_t pos = 1;  // 1-based, as the stress position
+    size_t pos = 1; // 1-based, as the stress position
     while (pos <= word.size()) {
         unsigned char first = static_cast<unsigned char>(word[pos - 1]);
         const TRegra* applied = nullptr;
@@ -285,7 +367,7 @@ void translateWord(std::string_view word, int stress, std::vector<std::string>& 
                     break;
                 }
         if (!applied) {
-            ++pos;  // a letter no rule knows is silent
+            ++pos; // a letter no rule knows is silent
             continue;
         }
         std::string_view output = std::string_view(applied->output).substr(0, OUTPUT_USED);
@@ -312,10 +394,18 @@ void translateWord(std::string_view word, int stress, std::vector<std::string>& 
 
 void punctuationPause(char c, std::vector<std::string>& phonemes) {
     switch (c) {
-    case '!': case '(': case ')': case ',': case '.': case ':': case ';': case '?':
+    case '!':
+    case '(':
+    case ')':
+    case ',':
+    case '.':
+    case ':':
+    case ';':
+    case '?':
         phonemes.push_back(std::string("_") + c);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -323,7 +413,8 @@ std::vector<std::string> buildPhonemeList(const std::vector<std::string>& intona
     std::vector<std::string> list;
     for (const std::string& item : intonation) {
         list.push_back(";" + item);
-        std::string word = item.size() > 4 ? toUpperLatin(std::string_view(item).substr(4)) : std::string();
+        std::string word =
+            item.size() > 4 ? toUpperLatin(std::string_view(item).substr(4)) : std::string();
         if (word.empty()) {
             list.push_back("__");
             list.push_back("");
@@ -347,8 +438,10 @@ std::vector<std::string> buildPhonemeList(const std::vector<std::string>& intona
         if (next.starts_with("\xA8")) next.remove_prefix(1);
         if (!next.empty() && std::string_view("aeiouwy").find(next[0]) != std::string_view::npos) {
             std::string& last = list[i - 2];
-            if (last == "r2") last = "r";
-            else if (last == "s2") last = "z";
+            if (last == "r2")
+                last = "r";
+            else if (last == "s2")
+                last = "z";
         }
         i += 2;
     }

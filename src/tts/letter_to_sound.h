@@ -12,10 +12,10 @@
 #include <vector>
 
 struct TRegra {
-    std::string left;    // left context, at most 5 characters
-    std::string key;     // the letters consumed, at most 5
-    std::string right;   // right context, at most 5
-    std::string output;  // phonemes separated by "&", at most 20 characters
+    std::string left;   // left context, at most 5 characters
+    std::string key;    // the letters consumed, at most 5
+    std::string right;  // right context, at most 5
+    std::string output; // phonemes separated by "&", at most 20 characters
 };
 
 constexpr int MAX_EXCEPTIONS = 15000;

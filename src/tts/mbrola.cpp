@@ -31,10 +31,10 @@ struct Engine {
     int error = 0;
     std::string errorText;
     ChildProcess child;
-    bool running = false;  // a child is there
-    bool fresh = false;    // nothing has been written to it yet
-    bool flushed = false;  // its input is closed: read until its end
-    std::string pending;   // samples read from it and not yet taken
+    bool running = false; // a child is there
+    bool fresh = false;   // nothing has been written to it yet
+    bool flushed = false; // its input is closed: read until its end
+    std::string pending;  // samples read from it and not yet taken
 };
 Engine engine;
 
@@ -42,10 +42,14 @@ std::vector<std::string> childArguments() {
     std::vector<std::string> args;
     if (engine.noError) args.push_back("-e");
     if (engine.volume != 1.0f) args.insert(args.end(), {"-v", std::to_string(engine.volume)});
-    if (engine.frequency != DEFAULT_FREQUENCY) args.insert(args.end(), {"-l", std::to_string(engine.frequency)});
+    if (engine.frequency != DEFAULT_FREQUENCY)
+        args.insert(args.end(), {"-l", std::to_string(engine.frequency)});
     if (!engine.renameList.empty()) args.insert(args.end(), {"-R", engine.renameList});
     if (!engine.cloneList.empty()) args.insert(args.end(), {"-C", engine.cloneList});
-    args.insert(args.end(), {engine.database, "-", "-"});
+    // A relative path starting with "-" must not be read as an option.
+    args.insert(
+        args.end(),
+        {engine.database.starts_with("-") ? "./" + engine.database : engine.database, "-", "-"});
     return args;
 }
 
@@ -88,8 +92,10 @@ bool drainOutput() {
     char buffer[65536];
     while (true) {
         long n = readPipe(engine.child.output, buffer, sizeof buffer);
-        if (n > 0) engine.pending.append(buffer, static_cast<size_t>(n));
-        else return n != 0;
+        if (n > 0)
+            engine.pending.append(buffer, static_cast<size_t>(n));
+        else
+            return n != 0;
     }
 }
 
@@ -98,7 +104,8 @@ void finishChild() {
     waitForChild(engine.child, OUTPUT_WAIT_MS);
     int status = engine.child.exited ? engine.child.exitStatus : -1;
     stopChild();
-    if (status != 0) fail(status == -1 ? 1 : status, "mbrola ended with status " + std::to_string(status));
+    if (status != 0)
+        fail(status == -1 ? 1 : status, "mbrola ended with status " + std::to_string(status));
     startChild();
 }
 
@@ -125,12 +132,16 @@ bool validateDatabase(std::string& message) {
         if (!ready) waited += 50;
         long n;
         while (outputOpen && (n = readPipe(child.output, buffer, sizeof buffer)) != -1) {
-            if (n == 0) outputOpen = false;
-            else produced += static_cast<size_t>(n);
+            if (n == 0)
+                outputOpen = false;
+            else
+                produced += static_cast<size_t>(n);
         }
         while (errorOpen && (n = readPipe(child.error, buffer, sizeof buffer)) != -1) {
-            if (n == 0) errorOpen = false;
-            else if (message.size() < 255) message.append(buffer, static_cast<size_t>(n));
+            if (n == 0)
+                errorOpen = false;
+            else if (message.size() < 255)
+                message.append(buffer, static_cast<size_t>(n));
         }
     }
     bool ended = waitForChild(child, outputOpen ? 0 : 2000);
@@ -200,7 +211,8 @@ int writeMbr(const char* line) {
         }
     }
     if (childHasExited(engine.child) && engine.child.exitStatus != 0)
-        fail(engine.child.exitStatus, "mbrola ended with status " + std::to_string(engine.child.exitStatus));
+        fail(engine.child.exitStatus,
+             "mbrola ended with status " + std::to_string(engine.child.exitStatus));
     return 0;
 }
 
@@ -211,7 +223,8 @@ void flushMbr() {
 }
 
 int takeSamples(int16_t* buffer, int capacity) {
-    size_t samples = std::min(engine.pending.size() / 2, static_cast<size_t>(std::max(capacity, 0)));
+    size_t samples =
+        std::min(engine.pending.size() / 2, static_cast<size_t>(std::max(capacity, 0)));
     std::memcpy(buffer, engine.pending.data(), samples * 2);
     engine.pending.erase(0, samples * 2);
     return static_cast<int>(samples);
@@ -238,7 +251,7 @@ int readMbr(int16_t* buffer, int capacity) {
             open = drainOutput();
         }
         if (!open && engine.pending.size() < 2) {
-            engine.pending.clear();  // an odd last byte is no sample
+            engine.pending.clear(); // an odd last byte is no sample
             finishChild();
             return engine.error ? -1 : 0;
         }
@@ -269,7 +282,9 @@ void resetMbr() {
     if (engine.initialised && !(engine.running && engine.fresh)) startChild();
 }
 
-int lastErrorMbr() { return engine.error; }
+int lastErrorMbr() {
+    return engine.error;
+}
 
 void copyText(const std::string& text, char* buffer, int size) {
     if (!buffer || size <= 0) return;
@@ -278,7 +293,9 @@ void copyText(const std::string& text, char* buffer, int size) {
     buffer[n] = 0;
 }
 
-void lastErrorStrMbr(char* buffer, int size) { copyText(engine.errorText, buffer, size); }
+void lastErrorStrMbr(char* buffer, int size) {
+    copyText(engine.errorText, buffer, size);
+}
 
 // Options take effect with the next child, which is started ahead now (a
 // waiting fresh one is replaced), so the first utterance finds its voice
@@ -291,20 +308,28 @@ void setNoErrorMbr(int noError) {
     engine.noError = noError != 0;
     optionsChanged();
 }
-int getNoErrorMbr() { return engine.noError ? 1 : 0; }
+int getNoErrorMbr() {
+    return engine.noError ? 1 : 0;
+}
 void setFreqMbr(int frequency) {
     if (frequency <= 0 || frequency == engine.frequency) return;
     engine.frequency = frequency;
     optionsChanged();
 }
-int getFreqMbr() { return engine.frequency; }
+int getFreqMbr() {
+    return engine.frequency;
+}
 void setVolumeRatioMbr(float ratio) {
     if (!(ratio > 0) || ratio == engine.volume) return;
     engine.volume = ratio;
     optionsChanged();
 }
-float getVolumeRatioMbr() { return engine.volume; }
-void getVersionMbr(char* buffer, int size) { copyText("mbrola program", buffer, size); }
+float getVolumeRatioMbr() {
+    return engine.volume;
+}
+void getVersionMbr(char* buffer, int size) {
+    copyText("mbrola program", buffer, size);
+}
 // The program keeps its database's information to itself.
 int getDatabaseInfoMbr(char* buffer, int size, int) {
     copyText("", buffer, size);
@@ -321,7 +346,9 @@ MbrolaPhone* initPhone(const char* name, float lengthMs) {
 void resetPhone(MbrolaPhone* phone) {
     if (phone) phone->pitchPoints.clear();
 }
-void closePhone(MbrolaPhone* phone) { delete phone; }
+void closePhone(MbrolaPhone* phone) {
+    delete phone;
+}
 void appendf0Phone(MbrolaPhone* phone, float position, float frequency) {
     if (phone) phone->pitchPoints.emplace_back(position, frequency);
 }
@@ -415,7 +442,8 @@ void unbindMbrola(MbrolaBinding& binding) {
 std::string mbrolaDatabasePath(const std::string& name) {
     if (!name.empty() && name.find_first_of("/\\:") == std::string::npos) {
         for (const std::string& voice : {name, toLowerAscii(name)})
-            for (const std::string& candidate : {"/usr/share/mbrola/" + voice + "/" + voice, "/usr/share/mbrola/" + voice})
+            for (const std::string& candidate :
+                 {"/usr/share/mbrola/" + voice + "/" + voice, "/usr/share/mbrola/" + voice})
                 if (fileExists(candidate) && !directoryExists(candidate)) return candidate;
     }
     return mapPath(name);

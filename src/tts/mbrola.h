@@ -30,12 +30,12 @@ struct MbrolaBinding {
     void (*close_MBR)();
     // Forgets pending input and output and clears the error.
     void (*reset_MBR)();
-    int (*lastError_MBR)();  // nonzero after an error
+    int (*lastError_MBR)(); // nonzero after an error
     void (*lastErrorStr_MBR)(char* buffer, int size);
     // 1: a diphone the voice lacks is replaced by silence instead of an error.
     void (*setNoError_MBR)(int noError);
     int (*getNoError_MBR)();
-    void (*setFreq_MBR)(int frequency);  // output sample rate
+    void (*setFreq_MBR)(int frequency); // output sample rate
     int (*getFreq_MBR)();
     void (*setVolumeRatio_MBR)(float ratio);
     float (*getVolumeRatio_MBR)();

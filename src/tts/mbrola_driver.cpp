@@ -20,7 +20,7 @@ namespace {
 MbrolaBinding mbrola{};
 bool bound = false;
 std::string outputFileName;
-std::string outputPath;  // of the open output file
+std::string outputPath; // of the open output file
 int outputFile = -1;
 bool fileMode = false;
 double durationFactor = 1.0, pitchFactor = 1.0;
@@ -31,7 +31,9 @@ int16_t readBuffer[MBROLA_READ_SAMPLES];
 char playImage[44 + 2 * MBROLA_READ_SAMPLES];
 size_t accumulated = 0;
 
-void setError(std::string_view utf8) { errorText = cp1252(utf8).substr(0, 255); }
+void setError(std::string_view utf8) {
+    errorText = cp1252(utf8).substr(0, 255);
+}
 
 void release() {
     if (!bound) return;
@@ -75,17 +77,21 @@ long readBytesFromMbrola(bool& ok) {
 
 } // namespace
 
-void setOutputFile(const std::string& fileName) { outputFileName = fileName; }
-const std::string& engineErrorText() { return errorText; }
+void setOutputFile(const std::string& fileName) {
+    outputFileName = fileName;
+}
+const std::string& engineErrorText() {
+    return errorText;
+}
 
 void setSpeechFactors(double duration, double pitch) {
     durationFactor = duration;
     pitchFactor = pitch;
 }
 
-bool initEngine(const std::string& database, const std::string& rulesFile, const std::string& exceptionsFile,
-                const std::string& abbreviationsFile, const std::string& prosodyFile,
-                const std::string& diphoneFile) {
+bool initEngine(const std::string& database, const std::string& rulesFile,
+                const std::string& exceptionsFile, const std::string& abbreviationsFile,
+                const std::string& prosodyFile, const std::string& diphoneFile) {
     release();
     closeOutputFile();
     if (!bindMbrola(mbrola)) return false;
@@ -102,7 +108,8 @@ bool initEngine(const std::string& database, const std::string& rulesFile, const
     mbrola.setNoError_MBR(1);
     releaseRules();
     releaseDiphoneList();
-    if (!loadRules(orDefault(rulesFile, "portug.nrl")) || !loadExceptions(orDefault(exceptionsFile, "portug.exc"))) {
+    if (!loadRules(orDefault(rulesFile, "portug.nrl")) ||
+        !loadExceptions(orDefault(exceptionsFile, "portug.exc"))) {
         setError("Erro na base de dados de português");
         return false;
     }
@@ -110,7 +117,8 @@ bool initEngine(const std::string& database, const std::string& rulesFile, const
         setError("Erro no arquivo de abreviaturas");
         return false;
     }
-    if (!loadProsody(orDefault(prosodyFile, "portug.pro")) || !loadDiphoneList(orDefault(diphoneFile, "portug.dfn"))) {
+    if (!loadProsody(orDefault(prosodyFile, "portug.pro")) ||
+        !loadDiphoneList(orDefault(diphoneFile, "portug.dfn"))) {
         setError("Erro no arquivo de prosódia");
         return false;
     }
@@ -184,7 +192,9 @@ void stopSpeaking() {
     if (!fileMode) stopPlayback();
 }
 
-bool isSpeaking() { return !fileMode && isPlaying(); }
+bool isSpeaking() {
+    return !fileMode && isPlaying();
+}
 
 void closeEngine() {
     if (fileMode && outputFile >= 0) {
@@ -192,7 +202,8 @@ void closeEngine() {
         // The header learns the size of the samples written.
         std::string content;
         if (readWholeFile(outputPath, content) && content.size() >= 44) {
-            makeWaveHeader(content.data(), MBROLA_SAMPLE_RATE, 16, static_cast<uint32_t>(content.size() - 44), 1);
+            makeWaveHeader(content.data(), MBROLA_SAMPLE_RATE, 16,
+                           static_cast<uint32_t>(content.size() - 44), 1);
             int file = createByteFile(outputPath);
             if (file >= 0) {
                 writeBytes(file, content.data(), content.size());

@@ -13,7 +13,7 @@
 
 constexpr int MBROLA_SAMPLE_RATE = 16000;
 constexpr int MBROLA_READ_SAMPLES = 16000;
-constexpr int MBROLA_BLOCK_BYTES = 16000;   // half a second
+constexpr int MBROLA_BLOCK_BYTES = 16000; // half a second
 constexpr int MBROLA_SHORTEST_BLOCK = 256;
 
 // The WAV file the next initEngine writes to; empty: play.
@@ -21,9 +21,9 @@ void setOutputFile(const std::string& fileName);
 // Empty arguments take "br4", "portug.nrl", "portug.exc", "portug.abr",
 // "portug.pro" and "portug.dfn". File names are paths of the scripts
 // (mapped); the database is an installed voice's name or a path.
-bool initEngine(const std::string& database, const std::string& rulesFile, const std::string& exceptionsFile,
-                const std::string& abbreviationsFile, const std::string& prosodyFile,
-                const std::string& diphoneFile);
+bool initEngine(const std::string& database, const std::string& rulesFile,
+                const std::string& exceptionsFile, const std::string& abbreviationsFile,
+                const std::string& prosodyFile, const std::string& diphoneFile);
 // Why the last initEngine failed (Portuguese), when it says.
 const std::string& engineErrorText();
 void setSpeechFactors(double durationFactor, double pitchFactor);
@@ -36,4 +36,5 @@ void closeEngine();
 
 // The whole text pipeline, as speak() runs it: the MBROLA lines of `text`
 // with the loaded data files (no MBROLA needed).
-std::vector<std::string> textToMbrolaLines(std::string_view text, double durationFactor, double pitchFactor);
+std::vector<std::string> textToMbrolaLines(std::string_view text, double durationFactor,
+                                           double pitchFactor);

@@ -15,24 +15,24 @@
 namespace {
 
 struct Duration {
-    std::string phoneme;  // at most 2 characters
+    std::string phoneme; // at most 2 characters
     int ms;
 };
 struct TChave {
     std::string word, wordClass;
 };
 struct TProsodia {
-    std::string previous, current, next;  // classes, at most 3 characters; empty = any
+    std::string previous, current, next; // classes, at most 3 characters; empty = any
     std::string code;
 };
 
 std::vector<Duration> durations;
-std::vector<TChave> keywords;  // sorted by word
+std::vector<TChave> keywords; // sorted by word
 std::vector<TProsodia> patterns;
 int pitchBase = 230;
-std::array<int, 10> levels{};  // never cleared: a file without levels keeps the previous ones
+std::array<int, 10> levels{}; // never cleared: a file without levels keeps the previous ones
 std::string message;
-std::vector<std::string> diphones;  // sorted ignoring case
+std::vector<std::string> diphones; // sorted ignoring case
 
 bool lessIgnoringCase(std::string_view a, std::string_view b) {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -54,7 +54,8 @@ bool isDiphoneNameChar(char c) {
 // The lines of one section: from the line after its header to the next line
 // that starts with "[", without blank and "*" or ";" lines. False when the
 // header is missing.
-bool sectionLines(const std::vector<std::string>& lines, std::string_view header, std::vector<std::string>& out) {
+bool sectionLines(const std::vector<std::string>& lines, std::string_view header,
+                  std::vector<std::string>& out) {
     out.clear();
     size_t i = 0;
     while (i < lines.size() && trimView(lines[i]) != header) ++i;
@@ -83,9 +84,15 @@ int64_t wholeNumber(double value) {
 
 } // namespace
 
-const std::string& lastProsodyMessage() { return message; }
-int basePitch() { return pitchBase; }
-int pitchLevel(int digit) { return digit >= 0 && digit <= 9 ? levels[digit] : 0; }
+const std::string& lastProsodyMessage() {
+    return message;
+}
+int basePitch() {
+    return pitchBase;
+}
+int pitchLevel(int digit) {
+    return digit >= 0 && digit <= 9 ? levels[digit] : 0;
+}
 
 bool loadProsody(const std::string& path) {
     durations.clear();
@@ -160,7 +167,8 @@ bool loadProsody(const std::string& path) {
                 int32_t v;
                 if (!convertInteger(trim(rest.substr(0, comma)), v)) return badValue();
                 values[d] = v;
-                rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+                rest =
+                    comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
             }
             levels = values;
         } else {
@@ -181,7 +189,8 @@ bool loadProsody(const std::string& path) {
                 start = bar + 1;
             }
             pattern.code = threeCharacters(trim(line.substr(equals + 1)));
-            if (static_cast<int>(patterns.size()) < MAX_PATTERNS) patterns.push_back(std::move(pattern));
+            if (static_cast<int>(patterns.size()) < MAX_PATTERNS)
+                patterns.push_back(std::move(pattern));
         }
     }
     return true;
@@ -206,7 +215,9 @@ bool loadDiphoneList(const std::string& path) {
     return true;
 }
 
-void releaseDiphoneList() { diphones.clear(); }
+void releaseDiphoneList() {
+    diphones.clear();
+}
 
 bool hasDiphone(std::string_view first, std::string_view second) {
     std::string pair = std::string(first) + "-" + std::string(second);
@@ -266,11 +277,14 @@ std::vector<std::string> tokenize(std::string_view text) {
     return list;
 }
 
-std::vector<std::string> assignIntonation(const std::vector<std::string>& tokens, bool usePatterns) {
+std::vector<std::string> assignIntonation(const std::vector<std::string>& tokens,
+                                          bool usePatterns) {
     std::vector<std::string> out;
     std::string prev, cur, next;
     char lastLevel = '5';
-    auto classOf = [](const std::string& item) { return item.size() > 1 ? item.substr(1, 2) : std::string(); };
+    auto classOf = [](const std::string& item) {
+        return item.size() > 1 ? item.substr(1, 2) : std::string();
+    };
     for (size_t position = 0; position <= tokens.size(); ++position) {
         prev = std::move(cur);
         cur = std::move(next);
@@ -294,8 +308,8 @@ std::vector<std::string> assignIntonation(const std::vector<std::string>& tokens
     return out;
 }
 
-std::vector<std::string> buildMbrolaLines(const std::vector<std::string>& phonemes, double durationFactor,
-                                          double pitchFactor) {
+std::vector<std::string> buildMbrolaLines(const std::vector<std::string>& phonemes,
+                                          double durationFactor, double pitchFactor) {
     std::vector<std::string> out;
     int stressPercent = 100;
     std::string code = "555";
@@ -327,15 +341,20 @@ std::vector<std::string> buildMbrolaLines(const std::vector<std::string>& phonem
             }
             int64_t d;
             if (line.starts_with("_")) {
-                if (line == "_") d = 100;
-                else if (line[1] == ' ') d = convertIntegerLenient(trimView(std::string_view(line).substr(2)));
-                else d = durationOf(line);
+                if (line == "_")
+                    d = 100;
+                else if (line[1] == ' ')
+                    d = convertIntegerLenient(trimView(std::string_view(line).substr(2)));
+                else
+                    d = durationOf(line);
                 line = "_";
             } else {
                 d = durationOf(line);
                 if (stage < 2) {
-                    if (tokenLength > 13) d = d * 80 / 100;
-                    else if (tokenLength > 9) d = d * 90 / 100;
+                    if (tokenLength > 13)
+                        d = d * 80 / 100;
+                    else if (tokenLength > 9)
+                        d = d * 90 / 100;
                 }
             }
             curPhoneme = line;
@@ -355,15 +374,19 @@ std::vector<std::string> buildMbrolaLines(const std::vector<std::string>& phonem
                 level = code[2];
             }
             if (isDigitChar(level) && levels[level - '0'] != 0) {
-                int64_t pitch = wholeNumber(std::floor(levels[level - '0'] * pitchFactor * pitchBase) / 100);
+                int64_t pitch =
+                    wholeNumber(std::floor(levels[level - '0'] * pitchFactor * pitchBase) / 100);
                 line += " " + std::to_string(position) + " " + std::to_string(pitch);
             }
         }
         if (phonemeLine) {
             if (!hasDiphone(prevPhoneme, curPhoneme)) {
-                if (prevPhoneme == "r2" && hasDiphone("r2", "_")) out.push_back("_ 50");
-                else if (hasDiphone(prevPhoneme, "y")) out.push_back("y 50");
-                else out.push_back("_ 50");
+                if (prevPhoneme == "r2" && hasDiphone("r2", "_"))
+                    out.push_back("_ 50");
+                else if (hasDiphone(prevPhoneme, "y"))
+                    out.push_back("y 50");
+                else
+                    out.push_back("_ 50");
             }
             prevPhoneme = curPhoneme;
         }

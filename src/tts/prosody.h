@@ -39,5 +39,5 @@ std::vector<std::string> tokenize(std::string_view text);
 std::vector<std::string> assignIntonation(const std::vector<std::string>& tokens, bool usePatterns);
 // MBROLA phoneme lines ("name ms [position pitch]", ";token" comments and
 // empty lines between words).
-std::vector<std::string> buildMbrolaLines(const std::vector<std::string>& phonemes, double durationFactor,
-                                          double pitchFactor);
+std::vector<std::string> buildMbrolaLines(const std::vector<std::string>& phonemes,
+                                          double durationFactor, double pitchFactor);

@@ -11,7 +11,7 @@
 namespace {
 
 struct Abbreviation {
-    std::string key;  // upper case; empty for a line without "=" (never matches)
+    std::string key; // upper case; empty for a line without "=" (never matches)
     std::string expansion;
 };
 std::vector<Abbreviation> abbreviations;
@@ -34,49 +34,157 @@ std::vector<std::string> table(std::initializer_list<const char*> utf8) {
 
 Words makeWords() {
     Words w;
-    w.units = table({"zero", "um", "dois", "três", "quatro", "cinco", "seis", "sete", "oito", "nove"});
-    w.teens = table({"dez", "onze", "doze", "treze", "quatorze", "quinze", "dezesseis", "dezessete", "dezoito",
-                     "dezenove"});
-    w.tens = table({"", "", "vinte", "trinta", "quarenta", "cinqüenta", "sessenta", "setenta", "oitenta",
-                    "noventa"});
-    w.hundreds = table({"", "cento", "duzentos", "trezentos", "quatrocentos", "quinhentos", "seiscentos",
-                        "setecentos", "oitocentos", "novecentos"});
+    w.units =
+        table({"zero", "um", "dois", "três", "quatro", "cinco", "seis", "sete", "oito", "nove"});
+    w.teens = table({"dez", "onze", "doze", "treze", "quatorze", "quinze", "dezesseis", "dezessete",
+                     "dezoito", "dezenove"});
+    w.tens = table({"", "", "vinte", "trinta", "quarenta", "cinqüenta", "sessenta", "setenta",
+                    "oitenta", "noventa"});
+    w.hundreds = table({"", "cento", "duzentos", "trezentos", "quatrocentos", "quinhentos",
+                        "seiscentos", "setecentos", "oitocentos", "novecentos"});
     w.scaleOne = table({"trilhão ", "bilhão ", "milhão ", "mil "});
     w.scaleMany = table({"trilhões ", "bilhões ", "milhões ", "mil "});
-    w.ordinalUnits = table({"", "primeiro", "segundo", "terceiro", "quarto", "quinto", "sexto", "sétimo",
-                            "oitavo", "nono"});
-    w.ordinalTens = table({"", "décimo", "vigésimo", "trigésimo", "quadragésimo", "quinquagésimo", "sexagésimo",
-                           "septuagésimo", "octagésimo", "nonagésimo"});
-    w.ordinalHundreds = table({"", "centésimo", "ducentésimo", "tricentésimo", "quadrigentésimo",
-                               "quingentésimo", "seiscentésimo", "septigentésimo", "octigentésimo",
-                               "nongentésimo"});
+    w.ordinalUnits = table({"", "primeiro", "segundo", "terceiro", "quarto", "quinto", "sexto",
+                            "sétimo", "oitavo", "nono"});
+    w.ordinalTens = table({"", "décimo", "vigésimo", "trigésimo", "quadragésimo", "quinquagésimo",
+                           "sexagésimo", "septuagésimo", "octagésimo", "nonagésimo"});
+    w.ordinalHundreds =
+        table({"", "centésimo", "ducentésimo", "tricentésimo", "quadrigentésimo", "quingentésimo",
+               "seiscentésimo", "septigentésimo", "octigentésimo", "nongentésimo"});
     w.ordinalThousand = cp1252("milésimo");
 
     // Names by code from the blank on; a..z are named like A..Z below.
-    static const char* const fromBlank[] = {
-        "espaço", "exclamação", "aspas", "sustenido", "cifrão", "porcento", "é comercial", "apóstrofo",
-        "abre parênteses", "fecha parênteses", "asterisco", "mais", "vírgula", "traço", "ponto", "barra",
-        "zéro", "um", "dois", "três", "quatro", "cinco", "seis", "séte", "oito", "nóve",
-        "dois pontos", "ponto e vírgula", "menor que", "igual", "maior que", "interrogação", "arrôba",
-        "a", "bê", " sê", " dê", "é", "éfe", "jê", "agá", "i", "jóta", "cá", "éle", "ême", "êne", "ó", "pê",
-        "quê", "érre", "ésse", "tê", "u", "vê", "dábliu", "xis", "ípsilon", "zê",
-        "abre colchete", "barra invertida", "fecha colchete", "circunflexo", "sublinhado", "crase"};
+    static const char* const fromBlank[] = {"espaço",
+                                            "exclamação",
+                                            "aspas",
+                                            "sustenido",
+                                            "cifrão",
+                                            "porcento",
+                                            "é comercial",
+                                            "apóstrofo",
+                                            "abre parênteses",
+                                            "fecha parênteses",
+                                            "asterisco",
+                                            "mais",
+                                            "vírgula",
+                                            "traço",
+                                            "ponto",
+                                            "barra",
+                                            "zéro",
+                                            "um",
+                                            "dois",
+                                            "três",
+                                            "quatro",
+                                            "cinco",
+                                            "seis",
+                                            "séte",
+                                            "oito",
+                                            "nóve",
+                                            "dois pontos",
+                                            "ponto e vírgula",
+                                            "menor que",
+                                            "igual",
+                                            "maior que",
+                                            "interrogação",
+                                            "arrôba",
+                                            "a",
+                                            "bê",
+                                            " sê",
+                                            " dê",
+                                            "é",
+                                            "éfe",
+                                            "jê",
+                                            "agá",
+                                            "i",
+                                            "jóta",
+                                            "cá",
+                                            "éle",
+                                            "ême",
+                                            "êne",
+                                            "ó",
+                                            "pê",
+                                            "quê",
+                                            "érre",
+                                            "ésse",
+                                            "tê",
+                                            "u",
+                                            "vê",
+                                            "dábliu",
+                                            "xis",
+                                            "ípsilon",
+                                            "zê",
+                                            "abre colchete",
+                                            "barra invertida",
+                                            "fecha colchete",
+                                            "circunflexo",
+                                            "sublinhado",
+                                            "crase"};
     for (size_t i = 0; i < std::size(fromBlank); ++i) w.symbols[32 + i] = cp1252(fromBlank[i]);
     for (int c = 'a'; c <= 'z'; ++c) w.symbols[c] = w.symbols[c - 32];
     w.symbols['j'] = cp1252("jota");
     w.symbols['n'] = cp1252("ene");
     static const char* const braces[] = {"abre chave", "barra vertical", "fecha chave", "til"};
     for (size_t i = 0; i < std::size(braces); ++i) w.symbols[123 + i] = cp1252(braces[i]);
-    static const char* const fromInvertedExclamation[] = {
-        "exclamação reversa", "centavos de dólar", "libras", "símbolo de moeda", "iene", "barra interrompida",
-        "parágrafo", "trema", "copyright", "ordinal feminino", "Aspas esquerdas", "negação", "hífen",
-        "Marca registrada", "mácron", "grau", "mais ou menos", "elevado ao quadrado", "elevado ao cubo",
-        "acento agudo", "mi", "pi", "ponto no meio", "cedilha", "expoente um", "ordinal masculino",
-        "aspas direitas", "um quarto", "um meio", "três quartos", "interrogação reversa",
-        "A grave", "A agudo", "A circunflexo", "A com til", "A com trema", "A bola", "A É", "Cê cedilha",
-        "É grave", "É agudo", "É circunflexo", "É com trema", "I grave", "I agudo", "I circunflexo",
-        "I com trema", "Dê cortado", "N com til", "Ó grave", "Ó agudo", "Ó circunflexo", "Ó com til",
-        "Ó tremado", "vezes", "Ó cortado", "U grave", "U agudo", "U circunflexo", "U com trema"};
+    static const char* const fromInvertedExclamation[] = {"exclamação reversa",
+                                                          "centavos de dólar",
+                                                          "libras",
+                                                          "símbolo de moeda",
+                                                          "iene",
+                                                          "barra interrompida",
+                                                          "parágrafo",
+                                                          "trema",
+                                                          "copyright",
+                                                          "ordinal feminino",
+                                                          "Aspas esquerdas",
+                                                          "negação",
+                                                          "hífen",
+                                                          "Marca registrada",
+                                                          "mácron",
+                                                          "grau",
+                                                          "mais ou menos",
+                                                          "elevado ao quadrado",
+                                                          "elevado ao cubo",
+                                                          "acento agudo",
+                                                          "mi",
+                                                          "pi",
+                                                          "ponto no meio",
+                                                          "cedilha",
+                                                          "expoente um",
+                                                          "ordinal masculino",
+                                                          "aspas direitas",
+                                                          "um quarto",
+                                                          "um meio",
+                                                          "três quartos",
+                                                          "interrogação reversa",
+                                                          "A grave",
+                                                          "A agudo",
+                                                          "A circunflexo",
+                                                          "A com til",
+                                                          "A com trema",
+                                                          "A bola",
+                                                          "A É",
+                                                          "Cê cedilha",
+                                                          "É grave",
+                                                          "É agudo",
+                                                          "É circunflexo",
+                                                          "É com trema",
+                                                          "I grave",
+                                                          "I agudo",
+                                                          "I circunflexo",
+                                                          "I com trema",
+                                                          "Dê cortado",
+                                                          "N com til",
+                                                          "Ó grave",
+                                                          "Ó agudo",
+                                                          "Ó circunflexo",
+                                                          "Ó com til",
+                                                          "Ó tremado",
+                                                          "vezes",
+                                                          "Ó cortado",
+                                                          "U grave",
+                                                          "U agudo",
+                                                          "U circunflexo",
+                                                          "U com trema"};
     for (size_t i = 0; i < std::size(fromInvertedExclamation); ++i)
         w.symbols[161 + i] = cp1252(fromInvertedExclamation[i]);
     // 224..255 are named like the code 32 lower; 221..223 have no name.
@@ -89,7 +197,9 @@ const Words& words() {
     return w;
 }
 
-bool isDigitAt(std::string_view text, size_t pos) { return pos < text.size() && isDigitChar(text[pos]); }
+bool isDigitAt(std::string_view text, size_t pos) {
+    return pos < text.size() && isDigitChar(text[pos]);
+}
 
 bool startsAt(std::string_view text, size_t pos, std::string_view what) {
     return pos <= text.size() && text.substr(pos).starts_with(what);
@@ -97,8 +207,18 @@ bool startsAt(std::string_view text, size_t pos, std::string_view what) {
 
 bool isKeptPunctuation(char c) {
     switch (c) {
-    case ' ': case '!': case '(': case ')': case ',': case '.': case ':': case ';': case '?': return true;
-    default: return false;
+    case ' ':
+    case '!':
+    case '(':
+    case ')':
+    case ',':
+    case '.':
+    case ':':
+    case ';':
+    case '?':
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -106,22 +226,39 @@ bool isKeptPunctuation(char c) {
 
 bool isEngineLetter(unsigned char c) {
     if (isAsciiLetter(static_cast<char>(c))) return true;
-    switch (c | 0x20) {  // the accented letters of both cases
-    case 0xE0: case 0xE1: case 0xE2: case 0xE3: case 0xE7: case 0xE9: case 0xEA: case 0xEC: case 0xED:
-    case 0xF1: case 0xF3: case 0xF4: case 0xF5: case 0xF9: case 0xFA: case 0xFC:
+    switch (c | 0x20) { // the accented letters of both cases
+    case 0xE0:
+    case 0xE1:
+    case 0xE2:
+    case 0xE3:
+    case 0xE7:
+    case 0xE9:
+    case 0xEA:
+    case 0xEC:
+    case 0xED:
+    case 0xF1:
+    case 0xF3:
+    case 0xF4:
+    case 0xF5:
+    case 0xF9:
+    case 0xFA:
+    case 0xFC:
         return c >= 0xC0;
-    default: return false;
+    default:
+        return false;
     }
 }
 
 bool isEngineConsonant(unsigned char c) {
-    if (c == 0xC7 || c == 0xD1 || c == 0xE7 || c == 0xF1) return true;  // Ç Ñ ç ñ
+    if (c == 0xC7 || c == 0xD1 || c == 0xE7 || c == 0xF1) return true; // Ç Ñ ç ñ
     if (!isAsciiLetter(static_cast<char>(c))) return false;
     char u = upperAscii(static_cast<char>(c));
     return u != 'A' && u != 'E' && u != 'I' && u != 'O' && u != 'U';
 }
 
-std::string symbolName(unsigned char c) { return words().symbols[c]; }
+std::string symbolName(unsigned char c) {
+    return words().symbols[c];
+}
 
 bool loadAbbreviations(const std::string& path) {
     abbreviations.clear();
@@ -152,7 +289,9 @@ std::string lookupAbbreviation(std::string_view word) {
     return {};
 }
 
-int abbreviationCount() { return static_cast<int>(abbreviations.size()); }
+int abbreviationCount() {
+    return static_cast<int>(abbreviations.size());
+}
 
 std::string groupWords(std::string_view digits) {
     const Words& w = words();
@@ -186,7 +325,8 @@ std::string cardinalWords(uint64_t value) {
     for (int g = 0; g < 5; ++g) {
         std::string_view group = std::string_view(digits).substr(g * 3, 3);
         part[g] = groupWords(group);
-        if (g < 4 && group != "000") part[g] += " " + (group == "001" ? w.scaleOne[g] : w.scaleMany[g]);
+        if (g < 4 && group != "000")
+            part[g] += " " + (group == "001" ? w.scaleOne[g] : w.scaleMany[g]);
         if (!part[g].empty()) last = g;
     }
     std::string result;
@@ -221,10 +361,12 @@ std::string readNumber(std::string_view text, size_t& pos) {
     // A run of digits with a dash in it is read digit by digit.
     size_t end = pos;
     bool dash = false;
-    while (end < text.size() && (isDigitChar(text[end]) || text[end] == '-')) dash |= text[end++] == '-';
+    while (end < text.size() && (isDigitChar(text[end]) || text[end] == '-'))
+        dash |= text[end++] == '-';
     if (dash) {
         std::string out;
-        for (; pos < end; ++pos) out += " " + (text[pos] == '-' ? w.symbols['-'] : w.units[text[pos] - '0']);
+        for (; pos < end; ++pos)
+            out += " " + (text[pos] == '-' ? w.symbols['-'] : w.units[text[pos] - '0']);
         return out;
     }
     std::string prefix;
@@ -237,25 +379,43 @@ std::string readNumber(std::string_view text, size_t& pos) {
     while (pos < text.size()) {
         char c = text[pos];
         if (isDigitChar(c)) {
-            if (digits == 15) break;  // the following digits form the next number
+            if (digits == 15) break; // the following digits form the next number
             value = value * 10 + static_cast<uint64_t>(c - '0');
             ++digits;
             ++pos;
-        } else if (c == '.' && isDigitAt(text, pos + 1) && isDigitAt(text, pos + 2) && isDigitAt(text, pos + 3) &&
-                   !isDigitAt(text, pos + 4)) {
-            ++pos;  // a thousands separator
+        } else if (c == '.' && isDigitAt(text, pos + 1) && isDigitAt(text, pos + 2) &&
+                   isDigitAt(text, pos + 3) && !isDigitAt(text, pos + 4)) {
+            ++pos; // a thousands separator
         } else {
             break;
         }
     }
     if (pos >= text.size() || text[pos] == ' ') return prefix + cardinalWords(value);
     std::string_view rest = text.substr(pos);
-    if (rest[0] == '\xBA') { pos += 1; return ordinalWords(value, false); }
-    if (rest[0] == '\xAA') { pos += 1; return ordinalWords(value, true); }
-    if (rest.starts_with("o.")) { pos += 2; return ordinalWords(value, false); }
-    if (rest.starts_with("a.")) { pos += 2; return ordinalWords(value, true); }
-    if (rest.starts_with("os.")) { pos += 3; return ordinalWords(value, false) + "s"; }
-    if (rest.starts_with("as.")) { pos += 3; return ordinalWords(value, true) + "s"; }
+    if (rest[0] == '\xBA') {
+        pos += 1;
+        return ordinalWords(value, false);
+    }
+    if (rest[0] == '\xAA') {
+        pos += 1;
+        return ordinalWords(value, true);
+    }
+    if (rest.starts_with("o.")) {
+        pos += 2;
+        return ordinalWords(value, false);
+    }
+    if (rest.starts_with("a.")) {
+        pos += 2;
+        return ordinalWords(value, true);
+    }
+    if (rest.starts_with("os.")) {
+        pos += 3;
+        return ordinalWords(value, false) + "s";
+    }
+    if (rest.starts_with("as.")) {
+        pos += 3;
+        return ordinalWords(value, true) + "s";
+    }
     return prefix + cardinalWords(value);
 }
 
@@ -295,7 +455,8 @@ std::string normalizeText(std::string_view input) {
             pos += 1;
         } else if (isDigitChar(c)) {
             out += readNumber(text, pos) + " ";
-            while (pos + 1 < text.size() && (text[pos] == ',' || text[pos] == '.') && isDigitChar(text[pos + 1])) {
+            while (pos + 1 < text.size() && (text[pos] == ',' || text[pos] == '.') &&
+                   isDigitChar(text[pos + 1])) {
                 out += text[pos] == ',' ? cp1252("vírgula ") : "ponto ";
                 pos += 1;
                 out += readNumber(text, pos) + " ";
@@ -316,8 +477,10 @@ std::string normalizeText(std::string_view input) {
             out += " ponto ";
             pos += 1;
         } else {
-            if (isKeptPunctuation(c)) out += c;
-            else if (c != '\t' && c != '\n' && c != '\r') out += " " + symbolName(static_cast<unsigned char>(c)) + " ";
+            if (isKeptPunctuation(c))
+                out += c;
+            else if (c != '\t' && c != '\n' && c != '\r')
+                out += " " + symbolName(static_cast<unsigned char>(c)) + " ";
             pos += 1;
         }
     }

@@ -20,11 +20,14 @@
 namespace {
 
 std::string root;
-void removeRoot() { std::filesystem::remove_all(root); }
+void removeRoot() {
+    std::filesystem::remove_all(root);
+}
 
 std::string writeFile(const std::string& name, std::string_view bytes) {
     std::string path = root + "/" + name;
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return path;
 }
 

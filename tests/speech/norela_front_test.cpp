@@ -28,7 +28,7 @@ void writeFile(const std::string& path, const std::string& text) {
 }
 
 class NorelaFrontTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         home_ = ::testing::TempDir() + "norela_front_" + std::to_string(getpid());
         engine_ = home_ + "/engine";
@@ -45,7 +45,8 @@ protected:
         writeFile(engine_ + "/fala.nrl", "(A)=a\n");
         writeFile(engine_ + "/fala.exc", "");
         writeFile(engine_ + "/fala.abr", "");
-        writeFile(engine_ + "/fala.pro", "[DURAÇÃO]\n[CHAVES]\n[PROSÓDIA]\nTABHERTZ=0,0,0,0,0,100,0,0,0,0\n");
+        writeFile(engine_ + "/fala.pro",
+                  "[DURAÇÃO]\n[CHAVES]\n[PROSÓDIA]\nTABHERTZ=0,0,0,0,0,100,0,0,0,0\n");
         writeFile(engine_ + "/fala.dfn", "_-_\n_-a\na-_\n");
         config("MBROLA_DB=" + voice_ + "\nDIR=" + engine_ + "\nBASE=fala\n");
 
@@ -54,7 +55,7 @@ protected:
         setConsoleBackend(std::make_unique<soundtest::FakeConsole>());
         resetWavePlayer();
         CaptureOptions options;
-        options.paced = true;  // blocks take their playing time
+        options.paced = true; // blocks take their playing time
         setAudioSink(makeCaptureSink(options));
     }
     void TearDown() override {
@@ -68,7 +69,9 @@ protected:
         unsetenv("TALORA_HOME");
         resetTalorahome();
     }
-    void config(const std::string& norelaKeys) { writeFile(home_ + "/FALARIS.INI", "[NORELATTS]\n" + norelaKeys); }
+    void config(const std::string& norelaKeys) {
+        writeFile(home_ + "/FALARIS.INI", "[NORELATTS]\n" + norelaKeys);
+    }
     std::string sentLines() {
         std::string text;
         readWholeFile(voice_ + ".log", text);
@@ -102,7 +105,8 @@ TEST_F(NorelaFrontTest, RateAndPitchBecomeTheEngineFactors) {
         ASSERT_TRUE(norelaOpen(c.rate, c.pitch, ""));
         norelaSpeak("a");
         while (norelaBusy()) waitForMessage(10);
-        EXPECT_NE(sentLines().find(std::string("\n") + c.line + "\n"), std::string::npos) << sentLines();
+        EXPECT_NE(sentLines().find(std::string("\n") + c.line + "\n"), std::string::npos)
+            << sentLines();
         norelaClose();
         std::remove((voice_ + ".log").c_str());
     }

@@ -53,9 +53,11 @@ TEST(EngineData, EveryRuleOutputIsAPhonemeOfTheVoice) {
             size_t start = 0;
             while (start <= output.size() && !output.empty()) {
                 size_t end = output.find('&', start);
-                std::string phoneme = output.substr(start, end == std::string::npos ? std::string::npos : end - start);
+                std::string phoneme = output.substr(
+                    start, end == std::string::npos ? std::string::npos : end - start);
                 if (phoneme.starts_with("\xA8")) phoneme.erase(0, 1);
-                EXPECT_TRUE(voice.count(phoneme)) << "rule for " << ttstest::utf8(rule.key) << ": " << phoneme;
+                EXPECT_TRUE(voice.count(phoneme))
+                    << "rule for " << ttstest::utf8(rule.key) << ": " << phoneme;
                 if (end == std::string::npos) break;
                 start = end + 1;
             }
@@ -76,7 +78,10 @@ TEST(EngineData, FilesLoadAndGiveThePipelineItsWords) {
     EXPECT_EQ(keywordClass("de"), "PR");
     // casa: k a z a, stressed on its first a; the final a unstressed.
     std::vector<std::string> phonemes = buildPhonemeList({"555|casa"});
-    EXPECT_EQ(phonemes, (std::vector<std::string>{";555|casa", "k", ">a", "z", "\xA8" "a", "", "__"}));
+    EXPECT_EQ(phonemes, (std::vector<std::string>{";555|casa", "k", ">a", "z",
+                                                  "\xA8"
+                                                  "a",
+                                                  "", "__"}));
     // Bridges stay rare in running Portuguese.
     std::vector<std::string> lines = textToMbrolaLines(ttstest::cp(PARAGRAPH), 0.8, 1.0);
     int bridges = 0, phonemeLines = 0;
@@ -92,7 +97,7 @@ TEST(EngineData, FilesLoadAndGiveThePipelineItsWords) {
 }
 
 class RealMbrolaTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setClock(virtualClock());
         resetConsole();
@@ -137,7 +142,8 @@ TEST_F(RealMbrolaTest, SpeaksAPortugueseParagraph) {
     for (size_t w = 0; (w + 1) * window * 2 <= samples.size(); ++w, ++windows) {
         int peak = 0;
         for (size_t i = w * window; i < (w + 1) * window; ++i) {
-            int v = static_cast<int16_t>(static_cast<uint8_t>(samples[2 * i]) | static_cast<uint8_t>(samples[2 * i + 1]) << 8);
+            int v = static_cast<int16_t>(static_cast<uint8_t>(samples[2 * i]) |
+                                         static_cast<uint8_t>(samples[2 * i + 1]) << 8);
             peak = std::max(peak, std::abs(v));
             clipped += std::abs(v) >= 32767;
         }

@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         arguments += std::string(" ") + argv[i];
         if (argv[i][0] == '-' && argv[i][1] != 0) {
-            if (std::strchr("vlRC", argv[i][1]) && i + 1 < argc) arguments += std::string(" ") + argv[++i];
+            if (std::strchr("vlRC", argv[i][1]) && i + 1 < argc)
+                arguments += std::string(" ") + argv[++i];
             continue;
         }
         if (database.empty()) database = argv[i];

@@ -16,25 +16,31 @@ std::vector<std::string> phonemesOf(std::string_view word, int stress) {
 }
 
 class LetterToSoundTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { dir_ = ttstest::testFolder("lts"); }
     void TearDown() override { releaseRules(); }
-    bool rules(const std::string& text) { return loadRules(ttstest::writeFile(dir_ + "/r.nrl", text)); }
-    bool exceptions(const std::string& text) { return loadExceptions(ttstest::writeFile(dir_ + "/r.exc", text)); }
+    bool rules(const std::string& text) {
+        return loadRules(ttstest::writeFile(dir_ + "/r.nrl", text));
+    }
+    bool exceptions(const std::string& text) {
+        return loadExceptions(ttstest::writeFile(dir_ + "/r.exc", text));
+    }
     std::string dir_;
 };
 
 TEST(Stress, Positions) {
     const std::pair<const char*, int> cases[] = {
-        {"casa", 2}, {"casas", 2}, {"amor", 3}, {"café", 4}, {"falam", 2}, {"homem", 2}, {"jardim", 5},
-        {"pai", 2}, {"fui", 2}, {"qui", 3}, {"pegue", 2}, {"rua", 2}, {"psst", 0}, {"CASA", 2},
-        {"ÁRVORE", 1}, {"urubu", 5}, {"saguão", 5}, {"aguei", 4},
+        {"casa", 2},   {"casas", 2}, {"amor", 3},   {"café", 4},  {"falam", 2},  {"homem", 2},
+        {"jardim", 5}, {"pai", 2},   {"fui", 2},    {"qui", 3},   {"pegue", 2},  {"rua", 2},
+        {"psst", 0},   {"CASA", 2},  {"ÁRVORE", 1}, {"urubu", 5}, {"saguão", 5}, {"aguei", 4},
     };
-    for (const auto& [word, position] : cases) EXPECT_EQ(findStressedVowel(cp(word)), position) << word;
+    for (const auto& [word, position] : cases)
+        EXPECT_EQ(findStressedVowel(cp(word)), position) << word;
 }
 
 TEST(Stress, UnstressedWords) {
-    for (const char* w : {"A", "DE", "POR", "DAS", "DOS", "COM", "NÃO", "SIM"}) EXPECT_TRUE(isUnstressedWord(cp(w))) << w;
+    for (const char* w : {"A", "DE", "POR", "DAS", "DOS", "COM", "NÃO", "SIM"})
+        EXPECT_TRUE(isUnstressedWord(cp(w))) << w;
     for (const char* w : {"MAR", "NAO", "CASA"}) EXPECT_FALSE(isUnstressedWord(cp(w))) << w;
 }
 
@@ -79,29 +85,28 @@ TEST_F(LetterToSoundTest, ContextSymbols) {
     struct Case {
         const char* rule;
         const char* word;
-        int position;  // 1-based position of the X
+        int position; // 1-based position of the X
         bool matches;
     };
     const Case cases[] = {
-        {"#(X)=y", "AX", 2, true},     {"#(X)=y", "TX", 2, false},   {"#(X)=y", "X", 1, false},
-        {"](X)=y", "OX", 2, true},     {"](X)=y", "EX", 2, false},
-        {"_(X)=y", "X", 1, true},      {"_(X)=y", "EX", 2, true},    {"_(X)=y", "TX", 2, false},
-        {"|(X)=y", "NX", 2, true},     {"|(X)=y", "TX", 2, false},
-        {"%(X)=y", "X", 1, true},      {"%(X)=y", "AX", 2, false},   {"%T(X)=y", "TX", 2, true},
-        {"(X)#=y", "XA", 1, true},     {"(X)#=y", "X", 1, false},
-        {"(X)+=y", "XÉ", 1, true},     {"(X)+=y", "XA", 1, false},
-        {"(X)&=y", "XZ", 1, true},     {"(X)&=y", "XT", 1, false},
-        {"(X)\\A=y", "XSA", 1, true},  {"(X)\\A=y", "XA", 1, true},  {"(X)\\=y", "X", 1, true},
-        {"(X)*=y", "XT", 1, true},     {"(X)*=y", "XL", 1, false},   {"(X)*=y", "X", 1, false},
-        {"(X)*T=y", "XT", 1, true},
-        {"(X)[=y", "XT", 1, true},     {"(X)[=y", "X", 1, true},     {"(X)[=y", "XH", 1, false},
-        {"(X)[=y", "XA", 1, false},
-        {"(X)%=y", "X", 1, true},      {"(X)%=y", "XA", 1, false},
-        {"(X)A=y", "XA", 1, true},     {"(X)A=y", "XE", 1, false},
+        {"#(X)=y", "AX", 2, true},  {"#(X)=y", "TX", 2, false},   {"#(X)=y", "X", 1, false},
+        {"](X)=y", "OX", 2, true},  {"](X)=y", "EX", 2, false},   {"_(X)=y", "X", 1, true},
+        {"_(X)=y", "EX", 2, true},  {"_(X)=y", "TX", 2, false},   {"|(X)=y", "NX", 2, true},
+        {"|(X)=y", "TX", 2, false}, {"%(X)=y", "X", 1, true},     {"%(X)=y", "AX", 2, false},
+        {"%T(X)=y", "TX", 2, true}, {"(X)#=y", "XA", 1, true},    {"(X)#=y", "X", 1, false},
+        {"(X)+=y", "XÉ", 1, true},  {"(X)+=y", "XA", 1, false},   {"(X)&=y", "XZ", 1, true},
+        {"(X)&=y", "XT", 1, false}, {"(X)\\A=y", "XSA", 1, true}, {"(X)\\A=y", "XA", 1, true},
+        {"(X)\\=y", "X", 1, true},  {"(X)*=y", "XT", 1, true},    {"(X)*=y", "XL", 1, false},
+        {"(X)*=y", "X", 1, false},  {"(X)*T=y", "XT", 1, true},   {"(X)[=y", "XT", 1, true},
+        {"(X)[=y", "X", 1, true},   {"(X)[=y", "XH", 1, false},   {"(X)[=y", "XA", 1, false},
+        {"(X)%=y", "X", 1, true},   {"(X)%=y", "XA", 1, false},   {"(X)A=y", "XA", 1, true},
+        {"(X)A=y", "XE", 1, false},
     };
     for (const Case& c : cases) {
-        ASSERT_TRUE(rules(std::string(c.rule) + "\n(X)=x\n(A)=a\n(E)=e\n(T)=t\n(L)=l\n(N)=n\n(O)=o\n"
-                                                "(S)=s\n(Z)=z\n(H)=h\n" + cp("(É)=e\n")));
+        ASSERT_TRUE(rules(std::string(c.rule) +
+                          "\n(X)=x\n(A)=a\n(E)=e\n(T)=t\n(L)=l\n(N)=n\n(O)=o\n"
+                          "(S)=s\n(Z)=z\n(H)=h\n" +
+                          cp("(É)=e\n")));
         std::vector<std::string> out = phonemesOf(cp(c.word), 0);
         ASSERT_GE(out.size(), static_cast<size_t>(c.position)) << c.rule << " " << c.word;
         // The phoneme of the X: each letter before it gives one.
@@ -123,7 +128,8 @@ TEST_F(LetterToSoundTest, ExceptionsWithTheirEndings) {
     EXPECT_EQ(lookupException("SEM IGUAL"), "SEM IGUAL");
 
     std::string many;
-    for (int i = 0; i < 20000; ++i) many += "W" + std::to_string(i) + "=R" + std::to_string(i) + "\n";
+    for (int i = 0; i < 20000; ++i)
+        many += "W" + std::to_string(i) + "=R" + std::to_string(i) + "\n";
     ASSERT_TRUE(exceptions(many));
     EXPECT_EQ(exceptionCount(), MAX_EXCEPTIONS);
     EXPECT_EQ(lookupException("W14999"), "R14999");
@@ -134,19 +140,19 @@ TEST_F(LetterToSoundTest, ExceptionsWithTheirEndings) {
 TEST_F(LetterToSoundTest, PhonemeListOfAnUtterance) {
     ASSERT_TRUE(rules("(M)=m\n(A)=a\n(R)=r2\n(I)=i\n(G)=g\n(O)=o\n(S)=s2\n(E)=e\n(V)=v\n"));
     ASSERT_TRUE(exceptions("MIGO=AMIGO\n"));
-    std::vector<std::string> list = buildPhonemeList(
-        {"555|", "555|mar", "555|migo", "555|,", "555|mar", "555|ovo", "555|mares", "455|e", "555|."});
-    std::vector<std::string> expected = {
-        ";555|", "__", "",
-        ";555|mar", "m", ">a", "r", "",            // liaison: an unstressed vowel follows
-        ";555|migo", "a", "m", ">i", "g", "o", "",  // the exception's respelling
-        ";555|,", "_,",
-        ";555|mar", "m", ">a", "r2", "",           // a stressed vowel follows: no liaison
-        ";555|ovo", ">o", "v", "o", "",
-        ";555|mares", "m", ">a", "r2", "e", "z", "",
-        ";455|e", "e", "",
-        ";555|.", "_.",
-        "__"};
+    std::vector<std::string> list =
+        buildPhonemeList({"555|", "555|mar", "555|migo", "555|,", "555|mar", "555|ovo", "555|mares",
+                          "455|e", "555|."});
+    std::vector<std::string>
+        expected = {";555|",     "__", "",         ";555|mar", "m",  ">a",
+                    "r",         "", // liaison: an unstressed vowel follows
+                    ";555|migo", "a",  "m",        ">i",       "g",  "o",
+                    "", // the exception's respelling
+                    ";555|,",    "_,", ";555|mar", "m",        ">a", "r2",
+                    "", // a stressed vowel follows: no liaison
+                    ";555|ovo",  ">o", "v",        "o",        "",   ";555|mares",
+                    "m",         ">a", "r2",       "e",        "z",  "",
+                    ";455|e",    "e",  "",         ";555|.",   "_.", "__"};
     EXPECT_EQ(list, expected);
 }
 

@@ -29,7 +29,7 @@ uint32_t le32At(const std::string& bytes, size_t at) {
 }
 
 class MbrolaDriverTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const char* path = std::getenv("PATH");
         savedPath_ = path ? path : "";
@@ -108,7 +108,8 @@ TEST_F(MbrolaDriverTest, UtterancesBecomeBlocksOfTheWavePlayer) {
         EXPECT_EQ(block.format, (AudioFormat{16000, 16, 1}));
         // The samples, then silence up to the shortest block.
         for (size_t i = 0; i < block.data.size(); ++i) {
-            uint8_t expected = static_cast<long>(i) >= produced ? 0 : (i % 2 == 0 ? 1000 & 0xFF : 1000 >> 8);
+            uint8_t expected =
+                static_cast<long>(i) >= produced ? 0 : (i % 2 == 0 ? 1000 & 0xFF : 1000 >> 8);
             ASSERT_EQ(static_cast<uint8_t>(block.data[i]), expected) << produced << " at " << i;
         }
         closeEngine();
@@ -119,13 +120,16 @@ TEST_F(MbrolaDriverTest, PhonemeLinesReachTheProgram) {
     std::string db = voice(300);
     ASSERT_TRUE(start(db));
     ASSERT_TRUE(speak("a"));
-    ASSERT_TRUE(speak(" \t "));  // blanks only: nothing reaches MBROLA
+    ASSERT_TRUE(speak(" \t ")); // blanks only: nothing reaches MBROLA
     // The voice is tried once; each utterance has a child of its own, which
     // ignores diphones the voice lacks, and the next one is started ahead.
-    std::string expected = "start " + db + " - -\n_ 20 50 120\n_ 20\n"
-                           "start -e " + db + " - -\n;\n_ 100\n;a\na 100\n_ 100\n";
+    std::string expected = "start " + db +
+                           " - -\n_ 20 50 120\n_ 20\n"
+                           "start -e " +
+                           db + " - -\n;\n_ 100\n;a\na 100\n_ 100\n";
     std::string written = log(db);
-    EXPECT_TRUE(written == expected || written == expected + "start -e " + db + " - -\n") << written;
+    EXPECT_TRUE(written == expected || written == expected + "start -e " + db + " - -\n")
+        << written;
 }
 
 TEST_F(MbrolaDriverTest, LongUtterancesArePlayedWhileSynthesisGoesOn) {
@@ -202,8 +206,10 @@ TEST_F(MbrolaDriverTest, StartFailures) {
     };
     std::string missing = dir_ + "/missing";
     const Case cases[] = {
-        {missing, exceptions_, abbreviations_, prosody_, diphones_, "Erro na base de dados de português"},
-        {rules_, missing, abbreviations_, prosody_, diphones_, "Erro na base de dados de português"},
+        {missing, exceptions_, abbreviations_, prosody_, diphones_,
+         "Erro na base de dados de português"},
+        {rules_, missing, abbreviations_, prosody_, diphones_,
+         "Erro na base de dados de português"},
         {rules_, exceptions_, missing, prosody_, diphones_, "Erro no arquivo de abreviaturas"},
         {rules_, exceptions_, abbreviations_, missing, diphones_, "Erro no arquivo de prosódia"},
         {rules_, exceptions_, abbreviations_, prosody_, missing, "Erro no arquivo de prosódia"},
@@ -219,11 +225,13 @@ TEST_F(MbrolaDriverTest, StartFailures) {
 
 TEST(MbrolaBinding, EveryEntryPointMustBeThere) {
     static int dummy;
-    const char* names[] = {"init_MBR", "init_rename_MBR", "write_MBR", "flush_MBR", "read_MBR", "readtype_MBR",
-                           "close_MBR", "reset_MBR", "lastError_MBR", "lastErrorStr_MBR", "setNoError_MBR",
-                           "getNoError_MBR", "setFreq_MBR", "getFreq_MBR", "setVolumeRatio_MBR",
-                           "getVolumeRatio_MBR", "getVersion_MBR", "getDatabaseInfo_MBR", "setParser_MBR",
-                           "init_Phone", "reset_Phone", "close_Phone", "appendf0_Phone"};
+    const char* names[] = {
+        "init_MBR",       "init_rename_MBR",     "write_MBR",          "flush_MBR",
+        "read_MBR",       "readtype_MBR",        "close_MBR",          "reset_MBR",
+        "lastError_MBR",  "lastErrorStr_MBR",    "setNoError_MBR",     "getNoError_MBR",
+        "setFreq_MBR",    "getFreq_MBR",         "setVolumeRatio_MBR", "getVolumeRatio_MBR",
+        "getVersion_MBR", "getDatabaseInfo_MBR", "setParser_MBR",      "init_Phone",
+        "reset_Phone",    "close_Phone",         "appendf0_Phone"};
     std::vector<MbrolaExport> exports;
     for (const char* name : names) exports.push_back({name, &dummy});
     MbrolaBinding binding{};

@@ -12,7 +12,7 @@ using ttstest::cp;
 using ttstest::utf8;
 
 class NormalizerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string dir = ttstest::testFolder("normalizer");
         path_ = ttstest::writeFile(dir + "/portug.abr",
@@ -20,7 +20,9 @@ protected:
                                    "  Sr = senhor  \n"
                                    "dra=doutora\n"
                                    "\n"
-                                   "p\xC7" "A=pra\xE7" "a\n"  // Windows-1252 file
+                                   "p\xC7"
+                                   "A=pra\xE7"
+                                   "a\n" // Windows-1252 file
                                    "sem sinal de igual\n");
         ASSERT_TRUE(loadAbbreviations(path_));
     }
@@ -29,13 +31,13 @@ protected:
 
 struct Case {
     const char* input;
-    const char* expected;  // both UTF-8 here
+    const char* expected; // both UTF-8 here
 };
 
 TEST_F(NormalizerTest, Texts) {
     const Case cases[] = {
         {"Sr. Silva", "senhor Silva"},
-        {"Sr.Silva", "Sr ponto Silva"},  // not expanded, and not spelled either
+        {"Sr.Silva", "Sr ponto Silva"}, // not expanded, and not spelled either
         {"a Dra. Ana", "a doutora Ana"},
         {"praça", "praça"},
         {"CPF", " sêpêéfe"},
@@ -61,9 +63,10 @@ TEST_F(NormalizerTest, Texts) {
         {"ca\tsa", "casa"},
         {"ca\r\nsa", "casa"},
         // Sixteen digits: a fifteen-digit number, then a one-digit one.
-        {"1234567890123456", "cento e vinte e três trilhões quatrocentos e cinqüenta e seis bilhões "
-                             "setecentos e oitenta e nove milhões doze mil e trezentos e quarenta e cinco "
-                             "seis "},
+        {"1234567890123456",
+         "cento e vinte e três trilhões quatrocentos e cinqüenta e seis bilhões "
+         "setecentos e oitenta e nove milhões doze mil e trezentos e quarenta e cinco "
+         "seis "},
         {"a - b", "a , bê"},
         {"fim...", "fim... "},
         {"x@y", "xis arrôba ípsilon"},
@@ -114,21 +117,25 @@ TEST_F(NormalizerTest, SymbolNames) {
     EXPECT_EQ(utf8(symbolName(0xE7)), "Cê cedilha");
     EXPECT_EQ(utf8(symbolName(0xDC)), "U com trema");
     EXPECT_EQ(utf8(symbolName(0xD7)), "vezes");
-    for (int c : {0, 9, 31, 127, 128, 160, 221, 222, 223, 253, 254, 255}) EXPECT_EQ(symbolName(c), "") << c;
+    for (int c : {0, 9, 31, 127, 128, 160, 221, 222, 223, 253, 254, 255})
+        EXPECT_EQ(symbolName(c), "") << c;
     // A character without a name is still set apart from its neighbours.
-    EXPECT_EQ(normalizeText("a\x01" "e"), "a  e");
+    EXPECT_EQ(normalizeText("a\x01"
+                            "e"),
+              "a  e");
 }
 
 TEST_F(NormalizerTest, AbbreviationFile) {
     EXPECT_EQ(abbreviationCount(), 4);
     EXPECT_EQ(lookupAbbreviation("sr"), "senhor");
     EXPECT_EQ(utf8(lookupAbbreviation(cp("Pça"))), "praça");
-    EXPECT_EQ(lookupAbbreviation("sem sinal de igual"), "");  // a line without "=" never matches
+    EXPECT_EQ(lookupAbbreviation("sem sinal de igual"), ""); // a line without "=" never matches
     EXPECT_EQ(lookupAbbreviation("x"), "");
 
     std::string dir = ttstest::testFolder("normalizer");
     std::string many;
-    for (int i = 0; i < 2100; ++i) many += "K" + std::to_string(i) + "=v" + std::to_string(i) + "\n";
+    for (int i = 0; i < 2100; ++i)
+        many += "K" + std::to_string(i) + "=v" + std::to_string(i) + "\n";
     ASSERT_TRUE(loadAbbreviations(ttstest::writeFile(dir + "/many.abr", many)));
     EXPECT_EQ(abbreviationCount(), MAX_ABBREVIATIONS);
     EXPECT_EQ(lookupAbbreviation("k1999"), "v1999");

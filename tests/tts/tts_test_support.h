@@ -7,16 +7,20 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
-#include <vector>
-#include <cstdlib>
 #include <unistd.h>
+#include <vector>
 
 namespace ttstest {
 
-inline std::string cp(std::string_view utf8) { return utf8ToCp1252(utf8); }
-inline std::string utf8(std::string_view cp1252) { return cp1252ToUtf8(cp1252); }
+inline std::string cp(std::string_view utf8) {
+    return utf8ToCp1252(utf8);
+}
+inline std::string utf8(std::string_view cp1252) {
+    return cp1252ToUtf8(cp1252);
+}
 
 // A folder of its own for one test program's files.
 inline std::string testFolder(const std::string& name) {
