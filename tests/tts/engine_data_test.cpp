@@ -2,6 +2,7 @@
 // the br4 voice: every phoneme the rules produce is one the voice has, the
 // files load, and a Portuguese paragraph is spoken at 16 kHz with a
 // plausible length, without silence and without clipping.
+#include "tts/engine_files.h"
 #include "tts/letter_to_sound.h"
 #include "tts/mbrola_driver.h"
 #include "tts/prosody.h"
@@ -35,7 +36,7 @@ const char* const PARAGRAPH =
 std::set<std::string> voicePhonemes() {
     std::set<std::string> names;
     std::vector<std::string> lines;
-    EXPECT_TRUE(ttstest::readLines(DIPHONES, lines));
+    EXPECT_TRUE(readEngineFile(DIPHONES, lines));
     for (const std::string& line : lines)
         if (!line.empty() && line[0] != ';') names.insert(line.substr(0, line.find('-')));
     return names;

@@ -3,15 +3,14 @@
 #pragma once
 
 #include "platform/encoding.h"
+#include "platform/files.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <unistd.h>
-#include <vector>
 
 namespace ttstest {
 
@@ -25,8 +24,7 @@ inline std::string utf8(std::string_view cp1252) {
 // A folder of its own for one test program's files.
 inline std::string testFolder(const std::string& name) {
     std::string dir = ::testing::TempDir() + "tts_" + name + "_" + std::to_string(getpid());
-    std::string command = "mkdir -p '" + dir + "'";
-    EXPECT_EQ(std::system(command.c_str()), 0);
+    EXPECT_TRUE(makeDirectories(dir));
     return dir;
 }
 
@@ -38,26 +36,6 @@ inline std::string writeFile(const std::string& path, std::string_view bytes) {
         std::fclose(f);
     }
     return path;
-}
-
-// The lines of a text file, as the engine reads them.
-inline bool readLines(const std::string& path, std::vector<std::string>& lines) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    std::string content;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) content.append(buffer, n);
-    std::fclose(f);
-    lines.clear();
-    size_t start = 0;
-    while (start < content.size()) {
-        size_t end = content.find('\n', start);
-        if (end == std::string::npos) end = content.size();
-        lines.push_back(content.substr(start, end - start));
-        start = end + 1;
-    }
-    return true;
 }
 
 } // namespace ttstest
