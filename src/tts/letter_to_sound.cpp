@@ -393,20 +393,8 @@ void translateWord(std::string_view word, int stress, std::vector<std::string>& 
 }
 
 void punctuationPause(char c, std::vector<std::string>& phonemes) {
-    switch (c) {
-    case '!':
-    case '(':
-    case ')':
-    case ',':
-    case '.':
-    case ':':
-    case ';':
-    case '?':
+    if (std::string_view("!(),.:;?").find(c) != std::string_view::npos)
         phonemes.push_back(std::string("_") + c);
-        break;
-    default:
-        break;
-    }
 }
 
 std::vector<std::string> buildPhonemeList(const std::vector<std::string>& intonation) {

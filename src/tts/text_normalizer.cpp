@@ -206,20 +206,7 @@ bool startsAt(std::string_view text, size_t pos, std::string_view what) {
 }
 
 bool isKeptPunctuation(char c) {
-    switch (c) {
-    case ' ':
-    case '!':
-    case '(':
-    case ')':
-    case ',':
-    case '.':
-    case ':':
-    case ';':
-    case '?':
-        return true;
-    default:
-        return false;
-    }
+    return std::string_view(" !(),.:;?").find(c) != std::string_view::npos;
 }
 
 } // namespace
