@@ -59,6 +59,16 @@ void abandonChild(ChildProcess& child);
 long readPipe(int fd, char* buffer, size_t size);
 // Closes a pipe end and sets it to -1 (nothing for -1).
 void closePipe(int& fd);
+// Writes what a pipe takes without waiting: the count written, -1 when it is
+// full, -2 when nobody reads it any more (never raises SIGPIPE) or on an error.
+long writePipe(int fd, const char* data, size_t size);
+// Waits up to `timeoutMs` until `readFd` has something to read (or its end)
+// or `writeFd` has room; -1 skips a side. The result has PIPE_READABLE and
+// PIPE_WRITABLE set for the sides that are ready (0 after the time-out).
+constexpr int PIPE_READABLE = 1, PIPE_WRITABLE = 2;
+int waitForPipes(int readFd, int writeFd, int timeoutMs);
+// Ends the child at once (SIGKILL), reaps it and closes our pipe ends.
+void killChild(ChildProcess& child);
 
 // One entry per running process: the path of its executable
 // (/proc/<pid>/exe), or, when that cannot be read (another user's process),

@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -189,6 +190,56 @@ long readPipe(int fd, char* buffer, size_t size) {
 void closePipe(int& fd) {
     if (fd >= 0) close(fd);
     fd = -1;
+}
+
+long writePipe(int fd, const char* data, size_t size) {
+    if (fd < 0) return -2;
+    // SIGPIPE is held back for this write, and one it raised is taken away
+    // again, so a reader that died is an error result and not our end.
+    sigset_t pipeSignal, previous;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+    ssize_t n;
+    do n = write(fd, data, size);
+    while (n < 0 && errno == EINTR);
+    int error = errno;
+    if (n < 0 && error == EPIPE) {
+        timespec none{0, 0};
+        sigtimedwait(&pipeSignal, nullptr, &none);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (n >= 0) return static_cast<long>(n);
+    return error == EAGAIN || error == EWOULDBLOCK ? -1 : -2;
+}
+
+int waitForPipes(int readFd, int writeFd, int timeoutMs) {
+    pollfd fds[2];
+    nfds_t count = 0;
+    if (readFd >= 0) fds[count++] = {readFd, POLLIN, 0};
+    if (writeFd >= 0) fds[count++] = {writeFd, POLLOUT, 0};
+    if (count == 0) return 0;
+    int rc;
+    do rc = poll(fds, count, timeoutMs);
+    while (rc < 0 && errno == EINTR);
+    if (rc <= 0) return 0;
+    int ready = 0;
+    for (nfds_t i = 0; i < count; ++i) {
+        if (fds[i].revents == 0) continue;
+        ready |= fds[i].fd == readFd && (fds[i].events & POLLIN) ? PIPE_READABLE : PIPE_WRITABLE;
+    }
+    return ready;
+}
+
+void killChild(ChildProcess& child) {
+    closePipe(child.input);
+    closePipe(child.output);
+    closePipe(child.error);
+    if (child.pid <= 0) return;
+    if (!childHasExited(child)) {
+        kill(child.pid, SIGKILL);
+        if (!waitForChild(child, 500)) abandonChild(child);
+    }
 }
 
 std::vector<std::string> runningExecutables() {
