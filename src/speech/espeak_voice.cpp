@@ -82,7 +82,8 @@ int onSamples(short* samples, int count, espeak_EVENT*) {
         outputBytes += static_cast<uint32_t>(writeBytes(outputHandle, reinterpret_cast<const char*>(samples), bytes));
         return 0;
     }
-    playPcm(reinterpret_cast<const uint8_t*>(samples), bytes, engineRate, 1, 16);
+    // An output that cannot play gets nothing more.
+    if (playPcm(reinterpret_cast<const uint8_t*>(samples), bytes, engineRate, 1, 16) != 0) return 1;
     playing = true;
     // The player has already stopped for a waiting key; the rest is not made.
     return stopOnKey && keyAvailable() ? 1 : 0;
