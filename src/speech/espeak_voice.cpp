@@ -38,7 +38,8 @@ uint32_t outputBytes = 0;
 bool startEngine() {
     if (engineRate == 0) {
         // The engine must not end the process when its data is missing.
-        int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, BLOCK_MS, nullptr, espeakINITIALIZE_DONT_EXIT);
+        int rate =
+            espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, BLOCK_MS, nullptr, espeakINITIALIZE_DONT_EXIT);
         engineRate = rate > 0 ? rate : -1;
     }
     return engineRate > 0;
@@ -49,7 +50,8 @@ bool startEngine() {
 bool speaksLanguage(const espeak_VOICE* v, bool brazilianOnly) {
     for (const char* p = v->languages; p && *p; p += 2 + std::char_traits<char>::length(p + 1)) {
         std::string lang = toUpperAscii(p + 1);
-        if (lang == "PT-BR" || (!brazilianOnly && (lang == "PT" || lang.starts_with("PT-")))) return true;
+        if (lang == "PT-BR") return true;
+        if (!brazilianOnly && (lang == "PT" || lang.starts_with("PT-"))) return true;
     }
     return false;
 }
@@ -79,7 +81,8 @@ int onSamples(short* samples, int count, espeak_EVENT*) {
     if (!samples || count <= 0) return 0;
     size_t bytes = static_cast<size_t>(count) * 2;
     if (outputHandle >= 0) {
-        outputBytes += static_cast<uint32_t>(writeBytes(outputHandle, reinterpret_cast<const char*>(samples), bytes));
+        const char* bytesOut = reinterpret_cast<const char*>(samples);
+        outputBytes += static_cast<uint32_t>(writeBytes(outputHandle, bytesOut, bytes));
         return 0;
     }
     // An output that cannot play gets nothing more.
@@ -99,7 +102,8 @@ bool espeakVoiceOpen(int voice, int rate, int pitch, const std::string& outputFi
     if (voice < 1) voice = 1;
     if (voice > static_cast<int>(voices.size())) return false;
     if (espeak_SetVoiceByName(voices[voice - 1]->name) != EE_OK) return false;
-    espeak_SetParameter(espeakRATE, rate == 0 ? espeakRATE_NORMAL : std::clamp(rate, espeakRATE_MINIMUM, espeakRATE_MAXIMUM), 0);
+    if (rate != 0) rate = std::clamp(rate, espeakRATE_MINIMUM, espeakRATE_MAXIMUM);
+    espeak_SetParameter(espeakRATE, rate == 0 ? espeakRATE_NORMAL : rate, 0);
     espeak_SetParameter(espeakPITCH, pitch == 0 ? NORMAL_PITCH : std::clamp(pitch, 0, 100), 0);
     if (!outputFile.empty()) {
         outputHandle = createByteFile(mapPath(outputFile));
@@ -126,7 +130,8 @@ void espeakVoiceSpeak(std::string_view input) {
         compressSpeech = fastPlayback = false;
     }
     synthesizing = true;
-    espeak_ERROR result = espeak_Synth(utf8.c_str(), utf8.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
+    espeak_ERROR result = espeak_Synth(utf8.c_str(), utf8.size() + 1, 0, POS_CHARACTER, 0,
+                                       espeakCHARS_UTF8, nullptr, nullptr);
     synthesizing = false;
     compressSpeech = compress;
     fastPlayback = fast;

@@ -31,7 +31,9 @@ const SpeechServer ENGINE = {
 
 // speech-dispatcher takes no pitch and answers busy the same for both flags.
 const SpeechServer DESKTOP_SERVER = {
-    [](int voice, int rate, int, const std::string& file) { return speechdVoiceOpen(voice, rate, file); },
+    [](int voice, int rate, int, const std::string& file) {
+        return speechdVoiceOpen(voice, rate, file);
+    },
     speechdVoiceSpeak,
     [](int) { return speechdVoiceBusy(); },
     speechdVoiceStop,

@@ -91,10 +91,11 @@ std::string connectToServer() {
     SPDConnectionAddress* address = spd_get_default_address(&error);
     std::free(error);
     if (!address) return "";
-    std::string where = address->method == SPD_METHOD_UNIX_SOCKET
-                            ? std::string(address->unix_socket_name ? address->unix_socket_name : "")
-                            : std::string(address->inet_socket_host ? address->inet_socket_host : "") + ":" +
-                                  std::to_string(address->inet_socket_port);
+    std::string where;
+    if (address->method == SPD_METHOD_UNIX_SOCKET && address->unix_socket_name)
+        where = address->unix_socket_name;
+    else if (address->inet_socket_host)
+        where = std::string(address->inet_socket_host) + ":" + std::to_string(address->inet_socket_port);
     error = nullptr;
     connection = spd_open2("ondaria", "speech", nullptr, SPD_MODE_THREADED, address, 0, &error);
     std::free(error);

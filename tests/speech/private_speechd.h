@@ -26,17 +26,19 @@ public:
     // Why the server cannot run here ("" when it can).
     static std::string missing(const std::string& module = "espeak-ng") {
         if (findInSearchPath("speech-dispatcher").empty())
-            return "speech-dispatcher is not installed (Debian package speech-dispatcher; tools/setup-debian)";
+            return "speech-dispatcher is not installed "
+                   "(Debian package speech-dispatcher; tools/setup-debian)";
         if (!isExecutableFile(std::string(MODULE_FOLDER) + "/sd_" + module))
-            return "speech-dispatcher's " + module + " module is not installed (Debian package speech-dispatcher-" +
-                   module + "; tools/setup-debian)";
+            return "speech-dispatcher's " + module + " module is not installed " +
+                   "(Debian package speech-dispatcher-" + module + "; tools/setup-debian)";
         return "";
     }
 
     // Starts the server and waits until its socket is there.
     bool start(const std::string& module = "espeak-ng") {
         namespace fs = std::filesystem;
-        folder_ = fs::temp_directory_path() / ("speechd_" + std::to_string(::getpid()) + "_" + std::to_string(++count_));
+        std::string name = "speechd_" + std::to_string(::getpid()) + "_" + std::to_string(++count_);
+        folder_ = fs::temp_directory_path() / name;
         fs::remove_all(folder_);
         fs::create_directories(folder_ / "conf/modules");
         fs::create_directories(folder_ / "log");
@@ -49,9 +51,11 @@ public:
         socket_ = (folder_ / "speechd.sock").string();
         SpawnRequest request;
         request.program = findInSearchPath("speech-dispatcher");
-        request.arguments = {"--run-single", "--timeout",  "0", "--config-dir", (folder_ / "conf").string(),
-                             "--socket-path", socket_, "--pid-file", (folder_ / "speechd.pid").string(),
-                             "--log-dir", (folder_ / "log").string()};
+        request.arguments = {"--run-single",  "--timeout", "0",
+                             "--config-dir",  (folder_ / "conf").string(),
+                             "--socket-path", socket_,
+                             "--pid-file",    (folder_ / "speechd.pid").string(),
+                             "--log-dir",     (folder_ / "log").string()};
         request.input = request.output = request.error = StreamSetup::Null;
         request.newSession = true;
         if (spawnProcess(request, child_) != 0) return false;

@@ -57,7 +57,8 @@ protected:
         for (const CaptureEvent& b : blocks()) {
             if (b.format.sampleRate != 22050 || b.format.bitsPerSample != 16) continue;
             for (size_t i = 0; i + 1 < b.data.size(); i += 2)
-                samples.push_back(static_cast<int16_t>(static_cast<uint8_t>(b.data[i]) | b.data[i + 1] << 8));
+                samples.push_back(
+                    static_cast<int16_t>(static_cast<uint8_t>(b.data[i]) | b.data[i + 1] << 8));
         }
         return samples;
     }
@@ -161,8 +162,9 @@ TEST_F(SpeechServerTest, InProcessVoiceWritesItsOutputFile) {
     std::string wav = speechtest::readFile(file);
     ASSERT_GT(wav.size(), 44u + 22050);
     auto le32 = [&](size_t at) {
-        return static_cast<uint32_t>(static_cast<uint8_t>(wav[at]) | static_cast<uint8_t>(wav[at + 1]) << 8 |
-                                     static_cast<uint8_t>(wav[at + 2]) << 16 | static_cast<uint8_t>(wav[at + 3]) << 24);
+        uint32_t v = 0;
+        for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(wav[at + static_cast<size_t>(i)]);
+        return v;
     };
     EXPECT_EQ(wav.substr(0, 4), "RIFF");
     EXPECT_EQ(le32(4), wav.size() - 8);
@@ -210,7 +212,7 @@ protected:
     // Waits up to `seconds` for `done`.
     template <typename F>
     static bool within(double seconds, F done) {
-        Steady::time_point end = Steady::now() + std::chrono::duration_cast<Steady::duration>(std::chrono::duration<double>(seconds));
+        auto end = Steady::now() + std::chrono::milliseconds(static_cast<int64_t>(seconds * 1000));
         while (!done()) {
             if (Steady::now() > end) return false;
             waitForMessage(10);
