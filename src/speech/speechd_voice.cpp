@@ -16,7 +16,8 @@
 
 namespace {
 
-// SAPI-style rates -10..10 become the server's -100..100.
+// Rates -10..10 (the scale of the voice objects it stands in for) become
+// the server's -100..100.
 constexpr int MAX_RATE = 10;
 constexpr int RATE_SCALE = 10;
 constexpr int CLOSE_POLL_MS = 300;
