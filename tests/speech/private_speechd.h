@@ -2,7 +2,8 @@
 // configuration folder, socket and logs in a fresh temporary folder, one
 // output module (espeak-ng, or the dummy module that has no Portuguese
 // voice), sound to ALSA's null device. SPEECHD_ADDRESS points clients at it
-// while it runs; it is stopped by its process id.
+// while it runs; it is stopped by its process id, and ends by itself half a
+// minute after its last client has gone.
 #pragma once
 
 #include "platform/files.h"
@@ -51,7 +52,9 @@ public:
         socket_ = (folder_ / "speechd.sock").string();
         SpawnRequest request;
         request.program = findInSearchPath("speech-dispatcher");
-        request.arguments = {"--run-single",  "--timeout", "0",
+        // Without a client for that long it ends by itself, so a test that
+        // is killed does not leave it running.
+        request.arguments = {"--run-single",  "--timeout", "30",
                              "--config-dir",  (folder_ / "conf").string(),
                              "--socket-path", socket_,
                              "--pid-file",    (folder_ / "speechd.pid").string(),
