@@ -333,6 +333,17 @@ size_t writeBytes(int handle, const char* bytes, size_t size) {
     return done;
 }
 
+size_t writeBytesAt(int handle, int64_t offset, const char* bytes, size_t size) {
+    size_t done = 0;
+    while (done < size && offset >= 0) {
+        ssize_t n = pwrite(handle, bytes + done, size - done, static_cast<off_t>(offset + static_cast<int64_t>(done)));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
 bool closeByteFile(int handle) { return handle >= 0 && close(handle) == 0; }
 
 bool sameFile(const std::string& a, const std::string& b) {

@@ -80,6 +80,9 @@ long readBytes(int handle, char* buffer, size_t size);
 size_t readBytesAt(int handle, int64_t offset, char* buffer, size_t size);
 // The number of bytes written (fewer than `size` on an error).
 size_t writeBytes(int handle, const char* bytes, size_t size);
+// Writes at `offset` without moving the file position (a header brought up
+// to date once the data after it is known); the count written.
+size_t writeBytesAt(int handle, int64_t offset, const char* bytes, size_t size);
 // False when the file could not be completed (or there was none).
 bool closeByteFile(int handle);
 // True when both paths name one existing file.
