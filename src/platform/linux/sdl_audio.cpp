@@ -1,8 +1,10 @@
-// The device sink on SDL2 audio. Each block is handed to SDL_QueueAudio (which
-// copies it); a block is done when SDL's queue has shrunk past its end. The
-// device buffer is kept near 23 ms so that a stop (pause and clear of the
-// queue) is heard at once. SDL's audio thread is the only other thread; it
-// touches nothing of ours.
+// The device sink on SDL2 audio. The device is opened once and stays open
+// for the whole process (opening and closing one costs far more than a short
+// sound lasts); another format reopens it. Each block is handed to
+// SDL_QueueAudio (which copies it); a block is done when SDL's queue has
+// shrunk past its end. The device buffer is kept near 23 ms so that a stop
+// (pause and clear of the queue) is heard at once. SDL's audio thread is the
+// only other thread; it touches nothing of ours.
 #include "platform/linux/sdl_audio.h"
 
 #include "platform/clock.h"
@@ -55,14 +57,20 @@ SDL_AudioDeviceID openDevice(const AudioFormat& f, int& drainMs) {
 
 class SdlAudioSink : public AudioSink {
 public:
+    // Takes over `device`, already open with `format`.
+    SdlAudioSink(SDL_AudioDeviceID device, const AudioFormat& format, int drainMs)
+        : device_(device), format_(format), frameBytes_(format.bitsPerSample / 8 * format.channels),
+          drainMs_(drainMs) {
+        SDL_PauseAudioDevice(device_, 0);
+    }
     ~SdlAudioSink() override {
-        close();
+        closeDevice();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
 
     int open(const AudioFormat& format) override {
         if (device_ && format == format_) return AUDIO_OK;
-        close();
+        closeDevice();
         if (!audioFormatSupported(format)) return AUDIO_BAD_FORMAT;
         device_ = openDevice(format, drainMs_);
         if (!device_) return std::strstr(SDL_GetError(), "busy") ? AUDIO_BUSY : AUDIO_ERROR;
@@ -85,7 +93,6 @@ public:
         lastDeadline_ = (lastDeadline_ > now ? lastDeadline_ : now) + playMs;
         queuedBytes_ += bytes;
         blocks_.push_back(Block{queuedBytes_, lastDeadline_ + STALL_SLACK_MS});
-        emptySince_ = -1;
         return true;
     }
 
@@ -95,14 +102,10 @@ public:
         int64_t now = systemClock().monotonicMs();
         while (!blocks_.empty()) {
             const Block& b = blocks_.front();
-            bool done = b.endByte <= played;
-            if (done && blocks_.size() == 1) {
-                // SDL's queue is empty; give the device buffer time to play out.
-                if (emptySince_ < 0) emptySince_ = now;
-                done = now - emptySince_ >= drainMs_;
-            }
-            if (!done && now < b.deadline) break;
+            if (b.endByte > played && now < b.deadline) break;
             blocks_.pop_front();
+            // The end of the sound is now in the device buffer.
+            if (blocks_.empty()) tailEndMs_ = now + drainMs_;
         }
         return static_cast<int>(blocks_.size());
     }
@@ -113,12 +116,14 @@ public:
         paused_ = true;
         SDL_ClearQueuedAudio(device_);
         forgetBlocks();
+        tailEndMs_ = 0;
     }
 
+    // The device stays open for the next sound; whatever is still in SDL's
+    // queue (the player clears before it closes) is dropped.
     void close() override {
         if (!device_) return;
-        SDL_CloseAudioDevice(device_);
-        device_ = 0;
+        if (SDL_GetQueuedAudioSize(device_) > 0) clear();
         forgetBlocks();
     }
 
@@ -132,7 +137,18 @@ private:
         blocks_.clear();
         queuedBytes_ = 0;
         lastDeadline_ = 0;
-        emptySince_ = -1;
+    }
+
+    // Closing the device cuts off what is in its buffer, so the end of the
+    // last sound is let out first.
+    void closeDevice() {
+        if (!device_) return;
+        int64_t left = tailEndMs_ - systemClock().monotonicMs();
+        if (left > 0) systemClock().sleepMs(static_cast<int>(left));
+        SDL_CloseAudioDevice(device_);
+        device_ = 0;
+        forgetBlocks();
+        tailEndMs_ = 0;
     }
 
     SDL_AudioDeviceID device_ = 0;
@@ -142,7 +158,7 @@ private:
     bool paused_ = false;
     uint64_t queuedBytes_ = 0;
     int64_t lastDeadline_ = 0;
-    int64_t emptySince_ = -1;
+    int64_t tailEndMs_ = 0;  // when the last sound has left the device buffer
     std::deque<Block> blocks_;
 };
 
@@ -165,14 +181,15 @@ std::unique_ptr<AudioSink> makeSdlAudioSink(std::string& reason, bool acceptVirt
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return nullptr;
     }
-    // Try the device once so that a missing one is known at start.
+    // Open the device now, so that a missing one is known at start, in the
+    // format of the recordings and the voice, so that speech finds it open.
+    const AudioFormat speechFormat{11025, 8, 1};
     int drainMs = 0;
-    SDL_AudioDeviceID probe = openDevice(AudioFormat{22050, 16, 1}, drainMs);
-    if (!probe) {
+    SDL_AudioDeviceID device = openDevice(speechFormat, drainMs);
+    if (!device) {
         reason = SDL_GetError();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return nullptr;
     }
-    SDL_CloseAudioDevice(probe);
-    return std::make_unique<SdlAudioSink>();
+    return std::make_unique<SdlAudioSink>(device, speechFormat, drainMs);
 }
