@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <deque>
 
@@ -100,8 +101,12 @@ public:
         ms = std::min(ms, MAX_SILENCE_MS);
         log_.silentMs += ms;
         if (!file_) return;
-        converted_.assign(static_cast<size_t>(ms) * CAPTURE_RATE / 1000 * 2, 0);
-        appendToFile();
+        static const uint8_t zeros[8192] = {};
+        for (size_t left = static_cast<size_t>(ms) * CAPTURE_RATE / 1000 * 2; left > 0;) {
+            size_t n = std::min(left, sizeof zeros);
+            appendToFile(zeros, n);
+            left -= n;
+        }
         // Between sounds the file stays complete.
         if (!open_) writeHeader();
     }
@@ -124,54 +129,70 @@ private:
         return log_.events.back();
     }
 
-    // The block's frames as 16-bit values (channels averaged) in values_.
+    // The block's frames as 16-bit values (channels averaged) in values_,
+    // and the last one once more after them.
     void frameValues(const uint8_t* data, size_t frames) {
-        values_.resize(frames);
+        if (values_.size() < frames + 1) values_.resize(frames + 1);
+        int16_t* v = values_.data();
         if (format_.bitsPerSample == 8 && format_.channels == 1) {
-            for (size_t i = 0; i < frames; ++i) values_[i] = (data[i] - 128) * 256;
-            return;
-        }
-        int frameBytes = format_.bitsPerSample / 8 * format_.channels;
-        for (size_t i = 0; i < frames; ++i) {
-            const uint8_t* p = data + i * static_cast<size_t>(frameBytes);
-            int sum = 0;
-            for (int c = 0; c < format_.channels; ++c) {
-                if (format_.bitsPerSample == 8) sum += (p[c] - 128) * 256;
-                else sum += static_cast<int16_t>(p[2 * c] | (p[2 * c + 1] << 8));
+            for (size_t i = 0; i < frames; ++i) v[i] = static_cast<int16_t>((data[i] - 128) * 256);
+        } else {
+            int frameBytes = format_.bitsPerSample / 8 * format_.channels;
+            for (size_t i = 0; i < frames; ++i) {
+                const uint8_t* p = data + i * static_cast<size_t>(frameBytes);
+                int sum = 0;
+                for (int c = 0; c < format_.channels; ++c) {
+                    if (format_.bitsPerSample == 8) sum += (p[c] - 128) * 256;
+                    else sum += static_cast<int16_t>(p[2 * c] | (p[2 * c + 1] << 8));
+                }
+                v[i] = static_cast<int16_t>(sum / format_.channels);
             }
-            values_[i] = sum / format_.channels;
         }
+        v[frames] = v[frames - 1];
     }
 
     // Linear resampling to 22 050 Hz mono 16-bit, appended to the file. The
-    // position between input frames is a 32.32 fixed-point number (a
-    // capture holds hours of speech; this must cost little).
+    // position between input frames is a 32.32 fixed-point number. A capture
+    // holds hours of speech, so this must cost little: the rate of the
+    // recordings and the voice, 11 025 Hz, has a loop of its own.
     void appendConverted(const uint8_t* data, size_t frames) {
         if (frames == 0) return;
         frameValues(data, frames);
-        values_.push_back(values_.back());  // the last frame holds to the end
+        const int16_t* v = values_.data();
+        constexpr uint64_t HALF = uint64_t{1} << 31;  // 11 025 / 22 050
         const uint64_t step = (static_cast<uint64_t>(format_.sampleRate) << 32) / CAPTURE_RATE;
         const uint64_t end = static_cast<uint64_t>(frames) << 32;
-        converted_.resize(static_cast<size_t>((end - std::min(phase_, end) + step - 1) / step) * 2);
-        uint8_t* out = converted_.data();
-        for (; phase_ < end; phase_ += step) {
-            size_t i = static_cast<size_t>(phase_ >> 32);
-            int64_t frac = static_cast<int64_t>(phase_ & 0xFFFFFFFFu);
-            int a = values_[i];
-            int s = a + static_cast<int>(((values_[i + 1] - a) * frac) >> 32);
-            *out++ = static_cast<uint8_t>(s & 0xFF);
-            *out++ = static_cast<uint8_t>((s >> 8) & 0xFF);
+        size_t most = static_cast<size_t>((end - std::min(phase_, end) + step - 1) / step);
+        if (converted_.size() < most) converted_.resize(most);
+        int16_t* out = converted_.data();
+        if (step == HALF && phase_ == 0) {
+            // Each frame, then the point half way to the next; the position
+            // stays on a frame.
+            for (size_t i = 0; i < frames; ++i) {
+                *out++ = v[i];
+                *out++ = static_cast<int16_t>(v[i] + ((v[i + 1] - v[i]) >> 1));
+            }
+        } else {
+            for (; phase_ < end; phase_ += step) {
+                size_t i = static_cast<size_t>(phase_ >> 32);
+                int64_t frac = static_cast<int64_t>(phase_ & 0xFFFFFFFFu);
+                *out++ = static_cast<int16_t>(v[i] + (((v[i + 1] - v[i]) * frac) >> 32));
+            }
+            phase_ -= end;
         }
-        converted_.resize(static_cast<size_t>(out - converted_.data()));
-        phase_ -= end;
-        appendToFile();
+        size_t count = static_cast<size_t>(out - converted_.data());
+        // The file is little-endian.
+        if constexpr (std::endian::native == std::endian::big)
+            for (size_t i = 0; i < count; ++i)
+                converted_[i] = static_cast<int16_t>(static_cast<uint16_t>(converted_[i]) >> 8 |
+                                                     static_cast<uint16_t>(converted_[i]) << 8);
+        appendToFile(converted_.data(), count * 2);
     }
 
-    // Appends the converted samples unless the file would outgrow its header.
-    void appendToFile() {
-        if (dataBytes_ + converted_.size() > MAX_WAV_DATA) return;
-        if (std::fwrite(converted_.data(), 1, converted_.size(), file_) == converted_.size())
-            dataBytes_ += converted_.size();
+    // Appends samples unless the file would outgrow its header.
+    void appendToFile(const void* bytes, size_t n) {
+        if (dataBytes_ + n > MAX_WAV_DATA) return;
+        if (std::fwrite(bytes, 1, n, file_) == n) dataBytes_ += n;
     }
 
     // Writes the header for the samples so far and returns to the end.
@@ -193,7 +214,6 @@ private:
         putLe(h + 40, data, 4);
         if (std::fseek(file_, 0, SEEK_SET) == 0) std::fwrite(h, 1, sizeof h, file_);
         std::fseek(file_, 0, SEEK_END);
-        std::fflush(file_);
     }
 
     CaptureOptions options_;
@@ -203,8 +223,8 @@ private:
     bool open_ = false;
     uint64_t phase_ = 0;  // 32.32 fixed point, in input frames
     uint64_t dataBytes_ = 0;
-    std::vector<uint8_t> converted_;
-    std::vector<int> values_;  // the frames of the block being converted
+    std::vector<int16_t> converted_;  // the block as written; only grows
+    std::vector<int16_t> values_;     // its frames; only grows
     std::deque<double> pendingEnds_;  // paced: when each pending block has played
     double lastEndMs_ = 0;
 };
@@ -232,6 +252,10 @@ std::unique_ptr<AudioSink> makeCaptureSink(const CaptureOptions& options) {
     if (!options.path.empty()) {
         file = std::fopen(options.path.c_str(), "wb");
         if (!file) return nullptr;
+        // Samples come in blocks of kilobytes and the header is rewritten
+        // after every sound: a stdio buffer would only add a copy and a
+        // flush each time.
+        std::setvbuf(file, nullptr, _IONBF, 0);
     }
     return std::make_unique<CaptureSink>(options, file);
 }
