@@ -89,6 +89,22 @@ TEST(CaptureSink, ResamplesBetweenFramesAndHoldsTheLast) {
     }
 }
 
+TEST(CaptureSink, PausesAreSilenceOfBoundedLength) {
+    std::string path = ::testing::TempDir() + "capture_pause.wav";
+    auto sink = makeCaptureSink(CaptureOptions{path});
+    EXPECT_FALSE(sink->playsInRealTime());
+    sink->addSilence(100);
+    // Written between sounds: the file is complete at once.
+    std::string wav = readAll(path);
+    ASSERT_EQ(wav.size(), 44u + 2 * 2205);
+    EXPECT_EQ(le(wav, 40, 4), 2u * 2205);
+    EXPECT_EQ(wav.find_first_not_of('\0', 44), std::string::npos);
+    // A pause no one means is cut to a minute.
+    sink->addSilence(2000000000);
+    EXPECT_DOUBLE_EQ(sink->captureLog()->silentMs, 60100);
+    EXPECT_EQ(readAll(path).size(), 44u + 2 * 2205 + 2 * 22050 * 60);
+}
+
 TEST(CaptureSink, LogsWhatThePlayerDid) {
     CaptureOptions options;
     options.keepBlocks = true;
@@ -143,6 +159,7 @@ TEST(CaptureSink, PacedBlocksPlayInClockTime) {
 
 TEST(NoneSink, TakesEverything) {
     auto sink = makeNoneSink();
+    EXPECT_FALSE(sink->playsInRealTime());
     EXPECT_EQ(sink->open(AudioFormat{}), AUDIO_OK);
     EXPECT_TRUE(queueBytes(*sink, "abc"));
     EXPECT_EQ(sink->pendingBlocks(), 0);
