@@ -46,6 +46,7 @@ struct CaptureLog {
     std::vector<CaptureEvent> events;
     int64_t playedFrames = 0;  // frames of every block queued so far
     double playedMs = 0;       // how long they play
+    double silentMs = 0;       // pauses added with addSilence
 };
 
 class AudioSink {
@@ -62,9 +63,19 @@ public:
     virtual int pendingBlocks() = 0;
     // Drops everything queued; the output falls silent at once.
     virtual void clear() = 0;
-    // Releases the output (a capture file is complete afterwards). Safe to
-    // call when nothing is open.
+    // Ends the sound: what is queued is dropped and a capture file is
+    // complete afterwards. The device sink keeps its device open (opening
+    // one is slow) and lets the tail of the sound play out. Safe to call
+    // when nothing is open.
     virtual void close() = 0;
+    // Whether waiting for this sink takes time. False for the none and
+    // (unpaced) capture sinks, whose blocks finish at once: waits for their
+    // sound and pauses in speech pass on the sink's own clock without
+    // sleeping.
+    virtual bool playsInRealTime() const { return true; }
+    // A pause of `ms` on a sink that does not play in real time: the capture
+    // sink appends that much silence and advances its clock.
+    virtual void addSilence(int ms) { (void)ms; }
     // The record of a capture sink; null for the others.
     virtual const CaptureLog* captureLog() const { return nullptr; }
 };
@@ -74,7 +85,8 @@ AudioSink& audioSink();
 // Installs `sink` (null: the none sink), closing the previous one.
 void setAudioSink(std::unique_ptr<AudioSink> sink);
 
-// Accepts every format and block; blocks finish at once.
+// Accepts every format and block; blocks finish at once and pauses take no
+// time.
 std::unique_ptr<AudioSink> makeNoneSink();
 
 struct CaptureOptions {
@@ -85,7 +97,8 @@ struct CaptureOptions {
     // Keep every block's bytes in the log.
     bool keepBlocks = false;
     // Blocks play in systemClock() time (pending until their playing time
-    // has passed) instead of finishing at once; with the virtual clock this
+    // has passed) instead of finishing at once, and pauses are waited for
+    // on that clock (they are not written); with the virtual clock this
     // lets tests watch a queue fill and drain.
     bool paced = false;
 };

@@ -6,6 +6,7 @@
 #include "console/console.h"
 #include "diphone/diphone_synth.h"
 #include "diphone/phonetic_translator.h"
+#include "platform/audio_sink.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -198,7 +199,11 @@ void speakText(std::string_view input) {
     std::string text(input);
     text += ' ';
     std::string_view rest = text;
-    char last = ' ';
+    // The symbol whose run is being said and how many copies came before it.
+    // Only consecutive copies form a run: a zero, number or letter run (which
+    // takes the spaces) in between ends it.
+    constexpr int NO_RUN = -1;
+    int last = NO_RUN;
     int repeats = 0;
     stopped = false;
     while (!stopped && !rest.empty()) {
@@ -209,10 +214,12 @@ void speakText(std::string_view input) {
         while (!rest.empty() && rest[0] == '0') {
             playSound("_zero");
             rest.remove_prefix(1);
+            last = NO_RUN;
         }
         if (rest.empty()) break;
         char c = rest[0];
         if (c >= '1' && c <= '9') {
+            last = NO_RUN;
             size_t n = 0;
             while (n < rest.size() && (isDigitChar(rest[n]) || rest[n] == '-')) ++n;
             std::string_view run = rest.substr(0, n);
@@ -225,6 +232,7 @@ void speakText(std::string_view input) {
             }
             rest.remove_prefix(n);
         } else if (isLetterRunChar(c)) {
+            last = NO_RUN;
             size_t n = 0;
             while (n < rest.size() && isLetterRunChar(rest[n])) ++n;
             std::string_view run = rest.substr(0, n);
@@ -236,13 +244,13 @@ void speakText(std::string_view input) {
                 rest.remove_prefix(1);
         } else {
             // Of a run of one symbol the first four are said, the others click.
-            if (c == last) {
+            if (static_cast<unsigned char>(c) == last) {
                 if (++repeats > 3) {
                     clickSound();
                     c = ' ';
                 }
             } else {
-                last = c;
+                last = static_cast<unsigned char>(c);
                 repeats = 0;
             }
             if (rest[0] == '-') {
@@ -370,6 +378,14 @@ void playTone(int frequency, int ms) {
 }
 
 void pauseMs(int ms) {
-    for (int i = 0; i < ms / 50; ++i)
+    int steps = ms / 50;
+    AudioSink& sink = audioSink();
+    if (!sink.playsInRealTime()) {
+        // Nobody hears this sink as it plays: the pause passes on its clock
+        // at once, as silence in a capture.
+        if (steps > 0 && !keyAvailable()) sink.addSilence(steps * 50);
+        return;
+    }
+    for (int i = 0; i < steps; ++i)
         if (!keyAvailable()) waitMs(50);
 }

@@ -35,6 +35,9 @@ void playWaveBuffer(const std::string& waveImage);
 // A sine tone of `frequency` Hz (0: silence) for `ms` milliseconds, played to
 // its end unless a key stops it; speed settings do not change it.
 void playTone(int frequency, int ms);
+// A pause in speech of `ms` rounded down to 50 ms steps, cut short by a key.
+// On a sink that does not play in real time it takes no time (a capture
+// records it as silence).
 void pauseMs(int ms);
 
 // The directories sounds are looked up in (Windows-style, ending in "\").

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -23,8 +26,9 @@ protected:
         unsetenv("SDL_DISKAUDIOFILE");
     }
 
-    static bool queueSilence(AudioSink& sink, size_t bytes) {
-        std::string s(bytes, '\x80');
+    static bool queueSilence(AudioSink& sink, size_t bytes) { return queueRun(sink, bytes, '\x80'); }
+    static bool queueRun(AudioSink& sink, size_t bytes, char value) {
+        std::string s(bytes, value);
         return sink.queue(reinterpret_cast<const uint8_t*>(s.data()), s.size());
     }
 
@@ -54,7 +58,6 @@ TEST_F(DeviceSinkTest, BlocksFinishAsTheDevicePlaysThem) {
     std::string reason;
     auto sink = makeSdlAudioSink(reason, true);
     ASSERT_TRUE(sink) << reason;
-    EXPECT_FALSE(queueSilence(*sink, 100));  // nothing open yet
     EXPECT_EQ(sink->open(AudioFormat{11025, 8, 1}), AUDIO_OK);
     EXPECT_TRUE(queueSilence(*sink, 2205));  // 200 ms each
     EXPECT_TRUE(queueSilence(*sink, 2205));
@@ -86,6 +89,41 @@ TEST_F(DeviceSinkTest, ClearSilencesAtOnceAndPlayingGoesOn) {
     sink->close();
     EXPECT_EQ(sink->pendingBlocks(), 0);
     sink->close();
+}
+
+// The disk driver starts its file afresh whenever the device opens, so the
+// file shows whether sounds and stops kept the one device.
+TEST_F(DeviceSinkTest, DeviceStaysOpenAcrossSoundsAndStops) {
+    std::string reason;
+    auto sink = makeSdlAudioSink(reason, true);
+    ASSERT_TRUE(sink) << reason;
+    const AudioFormat format{11025, 8, 1};
+    // A sound that plays to its end, as the player ends one: drain, close.
+    ASSERT_EQ(sink->open(format), AUDIO_OK);
+    EXPECT_TRUE(queueRun(*sink, 1103, '\x20'));
+    EXPECT_TRUE(drains(*sink, 5000));
+    sink->close();
+    // A long one cut short, as by a key: clear, close.
+    ASSERT_EQ(sink->open(format), AUDIO_OK);
+    EXPECT_TRUE(queueRun(*sink, 44100, '\x40'));
+    systemClock().sleepMs(100);
+    sink->clear();
+    sink->close();
+    ASSERT_EQ(sink->open(format), AUDIO_OK);
+    EXPECT_TRUE(queueRun(*sink, 1103, '\xE0'));
+    EXPECT_TRUE(drains(*sink, 5000));
+    sink->close();
+    sink.reset();
+
+    std::ifstream in(getenv("SDL_DISKAUDIOFILE"), std::ios::binary);
+    std::string played((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(std::count(played.begin(), played.end(), '\x20'), 1103);
+    auto cut = std::count(played.begin(), played.end(), '\x40');
+    EXPECT_GT(cut, 0);
+    EXPECT_LT(cut, 44100 / 2);
+    EXPECT_EQ(std::count(played.begin(), played.end(), '\xE0'), 1103);
+    EXPECT_LT(played.find('\x20'), played.find('\x40'));
+    EXPECT_LT(played.rfind('\x40'), played.find('\xE0'));
 }
 
 } // namespace

@@ -67,6 +67,44 @@ TEST(CaptureSink, WritesEverythingAs16BitMono22050) {
     EXPECT_EQ(sampleAt(wav, 22050 + 100), 0);  // the channels average out
 }
 
+TEST(CaptureSink, ResamplesBetweenFramesAndHoldsTheLast) {
+    // Three frames rising by 4096: 11 025 Hz doubles each, other rates fall
+    // between frames at their own step; the last frame holds to the end.
+    const std::pair<int, std::vector<int16_t>> cases[] = {
+        {11025, {0, 2048, 4096, 6144, 8192, 8192}},
+        {16000, {0, 2972, 5944, 8192, 8192}},
+        {22050, {0, 4096, 8192}},
+    };
+    for (const auto& [rate, expected] : cases) {
+        SCOPED_TRACE(rate);
+        std::string path = ::testing::TempDir() + "capture_resample.wav";
+        auto sink = makeCaptureSink(CaptureOptions{path});
+        ASSERT_EQ(sink->open(AudioFormat{rate, 8, 1}), AUDIO_OK);
+        EXPECT_TRUE(queueBytes(*sink, "\x80\x90\xA0"));
+        sink.reset();
+        std::string wav = readAll(path);
+        std::vector<int16_t> samples;
+        for (size_t i = 0; 44 + 2 * i < wav.size(); ++i) samples.push_back(sampleAt(wav, i));
+        EXPECT_EQ(samples, expected);
+    }
+}
+
+TEST(CaptureSink, PausesAreSilenceOfBoundedLength) {
+    std::string path = ::testing::TempDir() + "capture_pause.wav";
+    auto sink = makeCaptureSink(CaptureOptions{path});
+    EXPECT_FALSE(sink->playsInRealTime());
+    sink->addSilence(100);
+    // Written between sounds: the file is complete at once.
+    std::string wav = readAll(path);
+    ASSERT_EQ(wav.size(), 44u + 2 * 2205);
+    EXPECT_EQ(le(wav, 40, 4), 2u * 2205);
+    EXPECT_EQ(wav.find_first_not_of('\0', 44), std::string::npos);
+    // A pause no one means is cut to a minute.
+    sink->addSilence(2000000000);
+    EXPECT_DOUBLE_EQ(sink->captureLog()->silentMs, 60100);
+    EXPECT_EQ(readAll(path).size(), 44u + 2 * 2205 + 2 * 22050 * 60);
+}
+
 TEST(CaptureSink, LogsWhatThePlayerDid) {
     CaptureOptions options;
     options.keepBlocks = true;
@@ -121,6 +159,7 @@ TEST(CaptureSink, PacedBlocksPlayInClockTime) {
 
 TEST(NoneSink, TakesEverything) {
     auto sink = makeNoneSink();
+    EXPECT_FALSE(sink->playsInRealTime());
     EXPECT_EQ(sink->open(AudioFormat{}), AUDIO_OK);
     EXPECT_TRUE(queueBytes(*sink, "abc"));
     EXPECT_EQ(sink->pendingBlocks(), 0);

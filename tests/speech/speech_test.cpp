@@ -6,6 +6,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using speechtest::SpeechTest;
 
 TEST_F(SpeechTest, TextsBecomePieces) {
@@ -17,6 +18,10 @@ TEST_F(SpeechTest, TextsBecomePieces) {
         {"12-34", "_49 _50 _45 _51 _52"},
         // Of a run of one symbol four are said, then each further one clicks.
         {"*****", "_42 _42 _42 _42 click"},
+        // Letters, digits and spaces between copies end the run.
+        {"sol. mar. rio. luz. lua. paz.", "~ _46 ~ _46 ~ _46 ~ _46 ~ _46 ~ _46"},
+        {"1,2,3,4,5,6", "_um _44 _dois _44 _tres _44 _quatro _44 _cinco _44 _seis"},
+        {"**a***", "_42 _42 ~ _42 _42 _42"},
         {"-5", "_MENOS _cinco"},
         {"a-", "~ _45"},
         {"www.", "_119 _119 _119 _46"},
@@ -39,20 +44,61 @@ TEST_F(SpeechTest, PunctuationPausesFollowTheProfile) {
     closeSpeech();
     writeConfig("[SINTETIZADOR]\nPAUSAVIRG3=300\nPAUSAPONTO3=500\n");
     initSpeech(3, "");
-    useCapture(true);
-    speakText("a - b. c");
-    std::vector<CaptureEvent> b = blocks();
-    // The hyphen, then 300 ms; the full stop, then 500 ms.
-    auto gapAfter = [&](char symbol) {
-        for (size_t i = 0; i + 1 < b.size(); ++i)
-            if (b[i].bytes == 300 && labels.at(static_cast<unsigned char>(b[i].data[0])) == "_" + std::to_string(symbol))
-                return b[i + 1].atMs - b[i].endMs;
-        return -1.0;
-    };
-    EXPECT_GE(gapAfter('-'), 300);
-    EXPECT_LT(gapAfter('-'), 400);
-    EXPECT_GE(gapAfter('.'), 500);
-    EXPECT_LT(gapAfter('.'), 600);
+    // The paced sink plays in clock time, so the pauses are waited for; the
+    // plain capture sink finishes everything at once, and its pauses take
+    // no time at all but still lie between the sounds on its own clock.
+    for (bool paced : {true, false}) {
+        SCOPED_TRACE(paced);
+        useCapture(paced);
+        int64_t start = systemClock().monotonicMs();
+        speakText("a - b. c");
+        int64_t slept = systemClock().monotonicMs() - start;
+        if (paced) EXPECT_GE(slept, 800);
+        else EXPECT_EQ(slept, 0);
+        std::vector<CaptureEvent> b = blocks();
+        // The hyphen, then 300 ms; the full stop, then 500 ms.
+        auto gapAfter = [&](char symbol) {
+            for (size_t i = 0; i + 1 < b.size(); ++i)
+                if (b[i].bytes == 300 && labels.at(static_cast<unsigned char>(b[i].data[0])) == "_" + std::to_string(symbol))
+                    return b[i + 1].atMs - b[i].endMs;
+            return -1.0;
+        };
+        EXPECT_GE(gapAfter('-'), 300);
+        EXPECT_LT(gapAfter('-'), 400);
+        EXPECT_GE(gapAfter('.'), 500);
+        EXPECT_LT(gapAfter('.'), 600);
+    }
+}
+
+TEST_F(SpeechTest, PausesAreSilenceInTheCaptureFileAndTakeNoTime) {
+    fs::path file = root / "fala.wav";
+    setAudioSink(makeCaptureSink(CaptureOptions{file.string()}));
+    int64_t start = systemClock().monotonicMs();
+    speakText("um, dois. tres");  // 150 ms and 250 ms
+    EXPECT_EQ(systemClock().monotonicMs(), start);
+    setAudioSink(nullptr);  // the none sink: nothing takes time either
+    speakText("um, dois. tres");
+    EXPECT_EQ(systemClock().monotonicMs(), start);
+
+    // The recordings and the voice hold no zero samples: the long silent
+    // stretches of the file are the pauses, with their lengths.
+    std::string wav = speechtest::readFile(file);
+    ASSERT_GT(wav.size(), 44u);
+    EXPECT_EQ(speechtest::le(static_cast<uint32_t>(wav.size() - 44), 4), wav.substr(40, 4));
+    std::vector<size_t> silences;
+    size_t run = 0;
+    for (size_t at = 44; at + 1 < wav.size(); at += 2) {
+        bool zero = wav[at] == 0 && wav[at + 1] == 0;
+        if (zero) ++run;
+        if ((!zero || at + 3 >= wav.size()) && run > 0) {
+            if (run >= 1000) silences.push_back(run);
+            run = 0;
+        }
+    }
+    // (A recording ends on one silent sample of its own.)
+    ASSERT_EQ(silences.size(), 2u);
+    EXPECT_NEAR(static_cast<double>(silences[0]), 150 * 22.05 + 10, 10);
+    EXPECT_NEAR(static_cast<double>(silences[1]), 250 * 22.05 + 10, 10);
 }
 
 TEST_F(SpeechTest, MissingUnitBecomesNoise) {
@@ -192,7 +238,6 @@ TEST_F(SpeechTest, UnitsAreCutAsTheProfileSays) {
 }
 
 TEST(Config, EmptySectionIsFalaris) {
-    namespace fs = std::filesystem;
     fs::path home = fs::temp_directory_path() / ("speech_config_" + std::to_string(::getpid()));
     speechtest::writeFile(home / "FALARIS.INI", "[FALARIS]\nPGMFALARIS=c:\\familia\n[OUTRA]\nDIR=@\\som\\\n");
     setenv("TALORA_HOME", home.c_str(), 1);

@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <deque>
 
@@ -16,12 +17,15 @@ public:
     int pendingBlocks() override { return 0; }
     void clear() override {}
     void close() override {}
+    bool playsInRealTime() const override { return false; }
 };
 
 constexpr int CAPTURE_RATE = 22050;
 constexpr uint32_t WAV_HEADER_BYTES = 44;
 // The data size field is 32 bits; what would overflow it is not written.
 constexpr uint64_t MAX_WAV_DATA = 0xFFFFFFFFu - 36;
+// The longest pause written at once.
+constexpr int MAX_SILENCE_MS = 60000;
 
 void putLe(uint8_t* out, uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
@@ -63,7 +67,7 @@ public:
         if (options_.keepBlocks) e.data.assign(reinterpret_cast<const char*>(data), bytes);
         log_.playedFrames += static_cast<int64_t>(frames);
         log_.playedMs += duration;
-        if (file_) appendConverted(data, frames, frameBytes);
+        if (file_) appendConverted(data, frames);
         return true;
     }
 
@@ -88,13 +92,32 @@ public:
         if (file_) writeHeader();
     }
 
+    bool playsInRealTime() const override { return options_.paced; }
+
+    void addSilence(int ms) override {
+        if (ms <= 0 || options_.paced) return;
+        // A pause of absurd length (a typing error in FALARIS.INI) must not
+        // fill the disk with silence.
+        ms = std::min(ms, MAX_SILENCE_MS);
+        log_.silentMs += ms;
+        if (!file_) return;
+        static const uint8_t zeros[8192] = {};
+        for (size_t left = static_cast<size_t>(ms) * CAPTURE_RATE / 1000 * 2; left > 0;) {
+            size_t n = std::min(left, sizeof zeros);
+            appendToFile(zeros, n);
+            left -= n;
+        }
+        // Between sounds the file stays complete.
+        if (!open_) writeHeader();
+    }
+
     const CaptureLog* captureLog() const override { return &log_; }
 
 private:
     // The sink's clock: the real (or virtual) system clock when paced, else
-    // the playing time of everything captured so far.
+    // the playing time of everything captured so far and of the pauses.
     double clockMs() const {
-        return options_.paced ? static_cast<double>(systemClock().monotonicMs()) : log_.playedMs;
+        return options_.paced ? static_cast<double>(systemClock().monotonicMs()) : log_.playedMs + log_.silentMs;
     }
 
     CaptureEvent& record(CaptureEvent::Kind kind, const AudioFormat& format) {
@@ -106,34 +129,70 @@ private:
         return log_.events.back();
     }
 
-    double frameValue(const uint8_t* data, size_t frame, int frameBytes) const {
-        const uint8_t* p = data + frame * static_cast<size_t>(frameBytes);
-        double sum = 0;
-        for (int c = 0; c < format_.channels; ++c) {
-            if (format_.bitsPerSample == 8) sum += (static_cast<int>(p[c]) - 128) * 256;
-            else sum += static_cast<int16_t>(p[2 * c] | (p[2 * c + 1] << 8));
+    // The block's frames as 16-bit values (channels averaged) in values_,
+    // and the last one once more after them.
+    void frameValues(const uint8_t* data, size_t frames) {
+        if (values_.size() < frames + 1) values_.resize(frames + 1);
+        int16_t* v = values_.data();
+        if (format_.bitsPerSample == 8 && format_.channels == 1) {
+            for (size_t i = 0; i < frames; ++i) v[i] = static_cast<int16_t>((data[i] - 128) * 256);
+        } else {
+            int frameBytes = format_.bitsPerSample / 8 * format_.channels;
+            for (size_t i = 0; i < frames; ++i) {
+                const uint8_t* p = data + i * static_cast<size_t>(frameBytes);
+                int sum = 0;
+                for (int c = 0; c < format_.channels; ++c) {
+                    if (format_.bitsPerSample == 8) sum += (p[c] - 128) * 256;
+                    else sum += static_cast<int16_t>(p[2 * c] | (p[2 * c + 1] << 8));
+                }
+                v[i] = static_cast<int16_t>(sum / format_.channels);
+            }
         }
-        return sum / format_.channels;
+        v[frames] = v[frames - 1];
     }
 
-    // Linear resampling to 22 050 Hz mono 16-bit, appended to the file.
-    void appendConverted(const uint8_t* data, size_t frames, int frameBytes) {
-        converted_.clear();
-        double step = static_cast<double>(format_.sampleRate) / CAPTURE_RATE;
-        for (; phase_ < static_cast<double>(frames); phase_ += step) {
-            size_t i = static_cast<size_t>(phase_);
-            double frac = phase_ - static_cast<double>(i);
-            double a = frameValue(data, i, frameBytes);
-            double b = i + 1 < frames ? frameValue(data, i + 1, frameBytes) : a;
-            int16_t s = static_cast<int16_t>(a + (b - a) * frac);
-            converted_.push_back(static_cast<uint8_t>(s & 0xFF));
-            converted_.push_back(static_cast<uint8_t>((s >> 8) & 0xFF));
+    // Linear resampling to 22 050 Hz mono 16-bit, appended to the file. The
+    // position between input frames is a 32.32 fixed-point number. A capture
+    // holds hours of speech, so this must cost little: the rate of the
+    // recordings and the voice, 11 025 Hz, has a loop of its own.
+    void appendConverted(const uint8_t* data, size_t frames) {
+        if (frames == 0) return;
+        frameValues(data, frames);
+        const int16_t* v = values_.data();
+        constexpr uint64_t HALF = uint64_t{1} << 31;  // 11 025 / 22 050
+        const uint64_t step = (static_cast<uint64_t>(format_.sampleRate) << 32) / CAPTURE_RATE;
+        const uint64_t end = static_cast<uint64_t>(frames) << 32;
+        size_t most = static_cast<size_t>((end - std::min(phase_, end) + step - 1) / step);
+        if (converted_.size() < most) converted_.resize(most);
+        int16_t* out = converted_.data();
+        if (step == HALF && phase_ == 0) {
+            // Each frame, then the point half way to the next; the position
+            // stays on a frame.
+            for (size_t i = 0; i < frames; ++i) {
+                *out++ = v[i];
+                *out++ = static_cast<int16_t>(v[i] + ((v[i + 1] - v[i]) >> 1));
+            }
+        } else {
+            for (; phase_ < end; phase_ += step) {
+                size_t i = static_cast<size_t>(phase_ >> 32);
+                int64_t frac = static_cast<int64_t>(phase_ & 0xFFFFFFFFu);
+                *out++ = static_cast<int16_t>(v[i] + (((v[i + 1] - v[i]) * frac) >> 32));
+            }
+            phase_ -= end;
         }
-        phase_ -= static_cast<double>(frames);
-        if (phase_ < 0) phase_ = 0;
-        if (dataBytes_ + converted_.size() > MAX_WAV_DATA) return;
-        if (std::fwrite(converted_.data(), 1, converted_.size(), file_) == converted_.size())
-            dataBytes_ += converted_.size();
+        size_t count = static_cast<size_t>(out - converted_.data());
+        // The file is little-endian.
+        if constexpr (std::endian::native == std::endian::big)
+            for (size_t i = 0; i < count; ++i)
+                converted_[i] = static_cast<int16_t>(static_cast<uint16_t>(converted_[i]) >> 8 |
+                                                     static_cast<uint16_t>(converted_[i]) << 8);
+        appendToFile(converted_.data(), count * 2);
+    }
+
+    // Appends samples unless the file would outgrow its header.
+    void appendToFile(const void* bytes, size_t n) {
+        if (dataBytes_ + n > MAX_WAV_DATA) return;
+        if (std::fwrite(bytes, 1, n, file_) == n) dataBytes_ += n;
     }
 
     // Writes the header for the samples so far and returns to the end.
@@ -155,7 +214,6 @@ private:
         putLe(h + 40, data, 4);
         if (std::fseek(file_, 0, SEEK_SET) == 0) std::fwrite(h, 1, sizeof h, file_);
         std::fseek(file_, 0, SEEK_END);
-        std::fflush(file_);
     }
 
     CaptureOptions options_;
@@ -163,9 +221,10 @@ private:
     CaptureLog log_;
     AudioFormat format_;
     bool open_ = false;
-    double phase_ = 0;
+    uint64_t phase_ = 0;  // 32.32 fixed point, in input frames
     uint64_t dataBytes_ = 0;
-    std::vector<uint8_t> converted_;
+    std::vector<int16_t> converted_;  // the block as written; only grows
+    std::vector<int16_t> values_;     // its frames; only grows
     std::deque<double> pendingEnds_;  // paced: when each pending block has played
     double lastEndMs_ = 0;
 };
@@ -193,6 +252,10 @@ std::unique_ptr<AudioSink> makeCaptureSink(const CaptureOptions& options) {
     if (!options.path.empty()) {
         file = std::fopen(options.path.c_str(), "wb");
         if (!file) return nullptr;
+        // Samples come in blocks of kilobytes and the header is rewritten
+        // after every sound: a stdio buffer would only add a copy and a
+        // flush each time.
+        std::setvbuf(file, nullptr, _IONBF, 0);
     }
     return std::make_unique<CaptureSink>(options, file);
 }

@@ -1,8 +1,10 @@
-// The device sink on SDL2 audio. Each block is handed to SDL_QueueAudio (which
-// copies it); a block is done when SDL's queue has shrunk past its end. The
-// device buffer is kept near 23 ms so that a stop (pause and clear of the
-// queue) is heard at once. SDL's audio thread is the only other thread; it
-// touches nothing of ours.
+// The device sink on SDL2 audio. The device is opened once and stays open
+// for the whole process (opening and closing one costs far more than a short
+// sound lasts); another format reopens it. Each block is handed to
+// SDL_QueueAudio (which copies it); a block is done when SDL's queue has
+// shrunk past its end. The device buffer is kept near 23 ms so that a stop
+// (pause and clear of the queue) is heard at once. SDL's audio thread is the
+// only other thread; it touches nothing of ours.
 #include "platform/linux/sdl_audio.h"
 
 #include "platform/clock.h"
@@ -10,10 +12,68 @@
 #include <SDL.h>
 #include <alsa/asoundlib.h>
 
+#include <dlfcn.h>
+
 #include <cstring>
 #include <deque>
+#include <type_traits>
 
 namespace {
+
+// SDL is loaded when the device sink is made, not linked: its library brings
+// some 45 others (X11, Wayland, PulseAudio, ...) whose loading costs every
+// start of a program about 17 ms, which runs with --audio=none or capture
+// never need.
+struct SdlLibrary {
+    decltype(&SDL_SetHint) SetHint;
+    decltype(&SDL_WasInit) WasInit;
+    decltype(&SDL_InitSubSystem) InitSubSystem;
+    decltype(&SDL_QuitSubSystem) QuitSubSystem;
+    decltype(&SDL_GetError) GetError;
+    decltype(&SDL_GetCurrentAudioDriver) GetCurrentAudioDriver;
+    decltype(&SDL_OpenAudioDevice) OpenAudioDevice;
+    decltype(&SDL_CloseAudioDevice) CloseAudioDevice;
+    decltype(&SDL_PauseAudioDevice) PauseAudioDevice;
+    decltype(&SDL_QueueAudio) QueueAudio;
+    decltype(&SDL_GetQueuedAudioSize) GetQueuedAudioSize;
+    decltype(&SDL_ClearQueuedAudio) ClearQueuedAudio;
+};
+SdlLibrary sdl;
+
+// Loads SDL once for the process (it is never unloaded: its audio thread
+// runs in it); false with `reason` when it is missing.
+bool loadSdl(std::string& reason) {
+    static bool loaded = false;
+    if (loaded) return true;
+    void* library = dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        reason = dlerror();
+        return false;
+    }
+    bool found = true;
+    auto bind = [&](auto& function, const char* name) {
+        function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
+        found = found && function;
+    };
+    bind(sdl.SetHint, "SDL_SetHint");
+    bind(sdl.WasInit, "SDL_WasInit");
+    bind(sdl.InitSubSystem, "SDL_InitSubSystem");
+    bind(sdl.QuitSubSystem, "SDL_QuitSubSystem");
+    bind(sdl.GetError, "SDL_GetError");
+    bind(sdl.GetCurrentAudioDriver, "SDL_GetCurrentAudioDriver");
+    bind(sdl.OpenAudioDevice, "SDL_OpenAudioDevice");
+    bind(sdl.CloseAudioDevice, "SDL_CloseAudioDevice");
+    bind(sdl.PauseAudioDevice, "SDL_PauseAudioDevice");
+    bind(sdl.QueueAudio, "SDL_QueueAudio");
+    bind(sdl.GetQueuedAudioSize, "SDL_GetQueuedAudioSize");
+    bind(sdl.ClearQueuedAudio, "SDL_ClearQueuedAudio");
+    if (!found) {
+        reason = "the SDL library lacks its audio functions";
+        return false;
+    }
+    loaded = true;
+    return true;
+}
 
 // Largest device buffer, in milliseconds; what is in it cannot be taken back.
 constexpr int DEVICE_BUFFER_MS = 25;
@@ -46,7 +106,7 @@ SDL_AudioDeviceID openDevice(const AudioFormat& f, int& drainMs) {
     SDL_AudioSpec have{};
     QuietAlsa quiet;
     // No format changes allowed: SDL converts, and its queue keeps our bytes.
-    SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    SDL_AudioDeviceID device = sdl.OpenAudioDevice(nullptr, 0, &want, &have, 0);
     // The last block still sounds from the device buffer (and the sound
     // server's, about as long) after it has left SDL's queue.
     drainMs = 2 * want.samples * 1000 / want.freq + 10;
@@ -55,29 +115,35 @@ SDL_AudioDeviceID openDevice(const AudioFormat& f, int& drainMs) {
 
 class SdlAudioSink : public AudioSink {
 public:
+    // Takes over `device`, already open with `format`.
+    SdlAudioSink(SDL_AudioDeviceID device, const AudioFormat& format, int drainMs)
+        : device_(device), format_(format), frameBytes_(format.bitsPerSample / 8 * format.channels),
+          drainMs_(drainMs) {
+        sdl.PauseAudioDevice(device_, 0);
+    }
     ~SdlAudioSink() override {
-        close();
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        closeDevice();
+        sdl.QuitSubSystem(SDL_INIT_AUDIO);
     }
 
     int open(const AudioFormat& format) override {
         if (device_ && format == format_) return AUDIO_OK;
-        close();
+        closeDevice();
         if (!audioFormatSupported(format)) return AUDIO_BAD_FORMAT;
         device_ = openDevice(format, drainMs_);
-        if (!device_) return std::strstr(SDL_GetError(), "busy") ? AUDIO_BUSY : AUDIO_ERROR;
+        if (!device_) return std::strstr(sdl.GetError(), "busy") ? AUDIO_BUSY : AUDIO_ERROR;
         format_ = format;
         frameBytes_ = format.bitsPerSample / 8 * format.channels;
-        SDL_PauseAudioDevice(device_, 0);
+        sdl.PauseAudioDevice(device_, 0);
         paused_ = false;
         return AUDIO_OK;
     }
 
     bool queue(const uint8_t* data, size_t bytes) override {
         if (!device_ || bytes == 0 || bytes > 0x7FFFFFFF) return false;
-        if (SDL_QueueAudio(device_, data, static_cast<Uint32>(bytes)) != 0) return false;
+        if (sdl.QueueAudio(device_, data, static_cast<Uint32>(bytes)) != 0) return false;
         if (paused_) {
-            SDL_PauseAudioDevice(device_, 0);
+            sdl.PauseAudioDevice(device_, 0);
             paused_ = false;
         }
         int64_t now = systemClock().monotonicMs();
@@ -85,40 +151,37 @@ public:
         lastDeadline_ = (lastDeadline_ > now ? lastDeadline_ : now) + playMs;
         queuedBytes_ += bytes;
         blocks_.push_back(Block{queuedBytes_, lastDeadline_ + STALL_SLACK_MS});
-        emptySince_ = -1;
         return true;
     }
 
     int pendingBlocks() override {
         if (!device_) return 0;
-        uint64_t played = queuedBytes_ - SDL_GetQueuedAudioSize(device_);
+        uint64_t played = queuedBytes_ - sdl.GetQueuedAudioSize(device_);
         int64_t now = systemClock().monotonicMs();
         while (!blocks_.empty()) {
             const Block& b = blocks_.front();
-            bool done = b.endByte <= played;
-            if (done && blocks_.size() == 1) {
-                // SDL's queue is empty; give the device buffer time to play out.
-                if (emptySince_ < 0) emptySince_ = now;
-                done = now - emptySince_ >= drainMs_;
-            }
-            if (!done && now < b.deadline) break;
+            if (b.endByte > played && now < b.deadline) break;
             blocks_.pop_front();
+            // The end of the sound is now in the device buffer.
+            if (blocks_.empty()) tailEndMs_ = now + drainMs_;
         }
         return static_cast<int>(blocks_.size());
     }
 
     void clear() override {
         if (!device_) return;
-        SDL_PauseAudioDevice(device_, 1);
+        sdl.PauseAudioDevice(device_, 1);
         paused_ = true;
-        SDL_ClearQueuedAudio(device_);
+        sdl.ClearQueuedAudio(device_);
         forgetBlocks();
+        tailEndMs_ = 0;
     }
 
+    // The device stays open for the next sound; whatever is still in SDL's
+    // queue (the player clears before it closes) is dropped.
     void close() override {
         if (!device_) return;
-        SDL_CloseAudioDevice(device_);
-        device_ = 0;
+        if (sdl.GetQueuedAudioSize(device_) > 0) clear();
         forgetBlocks();
     }
 
@@ -132,7 +195,18 @@ private:
         blocks_.clear();
         queuedBytes_ = 0;
         lastDeadline_ = 0;
-        emptySince_ = -1;
+    }
+
+    // Closing the device cuts off what is in its buffer, so the end of the
+    // last sound is let out first.
+    void closeDevice() {
+        if (!device_) return;
+        int64_t left = tailEndMs_ - systemClock().monotonicMs();
+        if (left > 0) systemClock().sleepMs(static_cast<int>(left));
+        sdl.CloseAudioDevice(device_);
+        device_ = 0;
+        forgetBlocks();
+        tailEndMs_ = 0;
     }
 
     SDL_AudioDeviceID device_ = 0;
@@ -142,37 +216,39 @@ private:
     bool paused_ = false;
     uint64_t queuedBytes_ = 0;
     int64_t lastDeadline_ = 0;
-    int64_t emptySince_ = -1;
+    int64_t tailEndMs_ = 0;  // when the last sound has left the device buffer
     std::deque<Block> blocks_;
 };
 
 } // namespace
 
 std::unique_ptr<AudioSink> makeSdlAudioSink(std::string& reason, bool acceptVirtualDrivers) {
+    if (!loadSdl(reason)) return nullptr;
     // Audio brings up SDL's event subsystem, which would take SIGINT and
     // SIGTERM for itself; when nobody else uses SDL, leave signals alone.
-    if (!SDL_WasInit(SDL_INIT_EVENTS)) SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (!sdl.WasInit(SDL_INIT_EVENTS)) sdl.SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     {
         QuietAlsa quiet;
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-            reason = SDL_GetError();
+        if (sdl.InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            reason = sdl.GetError();
             return nullptr;
         }
     }
-    const char* driver = SDL_GetCurrentAudioDriver();
+    const char* driver = sdl.GetCurrentAudioDriver();
     if (!acceptVirtualDrivers && driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "disk") == 0)) {
         reason = std::string("SDL offers only its ") + driver + " driver";
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        sdl.QuitSubSystem(SDL_INIT_AUDIO);
         return nullptr;
     }
-    // Try the device once so that a missing one is known at start.
+    // Open the device now, so that a missing one is known at start, in the
+    // format of the recordings and the voice, so that speech finds it open.
+    const AudioFormat speechFormat{11025, 8, 1};
     int drainMs = 0;
-    SDL_AudioDeviceID probe = openDevice(AudioFormat{22050, 16, 1}, drainMs);
-    if (!probe) {
-        reason = SDL_GetError();
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    SDL_AudioDeviceID device = openDevice(speechFormat, drainMs);
+    if (!device) {
+        reason = sdl.GetError();
+        sdl.QuitSubSystem(SDL_INIT_AUDIO);
         return nullptr;
     }
-    SDL_CloseAudioDevice(probe);
-    return std::make_unique<SdlAudioSink>();
+    return std::make_unique<SdlAudioSink>(device, speechFormat, drainMs);
 }
