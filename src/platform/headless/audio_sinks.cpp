@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 
 namespace {
@@ -40,6 +41,7 @@ public:
     int open(const AudioFormat& format) override {
         record(CaptureEvent::Open, format);
         if (!audioFormatSupported(format)) return AUDIO_BAD_FORMAT;
+        if (options_.append && !file_) openShared();
         format_ = format;
         open_ = true;
         phase_ = 0;
@@ -86,6 +88,10 @@ public:
         pendingEnds_.clear();
         lastEndMs_ = 0;
         if (file_) writeHeader();
+        if (file_ && options_.append) {
+            std::fclose(file_);
+            file_ = nullptr;
+        }
     }
 
     const CaptureLog* captureLog() const override { return &log_; }
@@ -134,6 +140,35 @@ private:
         if (dataBytes_ + converted_.size() > MAX_WAV_DATA) return;
         if (std::fwrite(converted_.data(), 1, converted_.size(), file_) == converted_.size())
             dataBytes_ += converted_.size();
+    }
+
+    // Takes up the shared file again: the samples go after those it holds.
+    void openShared() {
+        file_ = std::fopen(options_.path.c_str(), "r+b");
+        uint8_t h[WAV_HEADER_BYTES];
+        dataBytes_ = 0;
+        if (file_ && std::fread(h, 1, sizeof h, file_) == sizeof h && isCaptureHeader(h) &&
+            std::fseek(file_, 0, SEEK_END) == 0) {
+            long size = std::ftell(file_);
+            if (size >= static_cast<long>(WAV_HEADER_BYTES))
+                dataBytes_ = std::min<uint64_t>(static_cast<uint64_t>(size) - WAV_HEADER_BYTES, MAX_WAV_DATA) & ~1ull;
+        } else {
+            if (file_) std::fclose(file_);
+            file_ = std::fopen(options_.path.c_str(), "w+b");
+        }
+        if (file_) writeHeader();
+    }
+
+    // The header this sink writes, whatever its lengths.
+    static bool isCaptureHeader(const uint8_t* h) {
+        auto le = [h](int at, int bytes) {
+            uint32_t v = 0;
+            for (int i = bytes - 1; i >= 0; --i) v = v << 8 | h[at + i];
+            return v;
+        };
+        return std::memcmp(h, "RIFF", 4) == 0 && std::memcmp(h + 8, "WAVEfmt ", 8) == 0 && le(16, 4) == 16 &&
+               le(20, 2) == 1 && le(22, 2) == 1 && le(24, 4) == CAPTURE_RATE && le(34, 2) == 16 &&
+               std::memcmp(h + 36, "data", 4) == 0;
     }
 
     // Writes the header for the samples so far and returns to the end.
@@ -191,8 +226,13 @@ std::unique_ptr<AudioSink> makeNoneSink() { return std::make_unique<NoneSink>();
 std::unique_ptr<AudioSink> makeCaptureSink(const CaptureOptions& options) {
     FILE* file = nullptr;
     if (!options.path.empty()) {
-        file = std::fopen(options.path.c_str(), "wb");
+        // A shared file is only looked at here: it must be one that can be written.
+        file = std::fopen(options.path.c_str(), options.append ? "ab" : "wb");
         if (!file) return nullptr;
+        if (options.append) {
+            std::fclose(file);
+            file = nullptr;
+        }
     }
     return std::make_unique<CaptureSink>(options, file);
 }
