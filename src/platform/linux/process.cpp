@@ -168,7 +168,8 @@ int spawnProcess(const SpawnRequest& request, ChildProcess& child) {
     sigaddset(&defaults, SIGPIPE);  // ignored by our socket code
     short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
     if (request.newSession) flags |= POSIX_SPAWN_SETSID;
-    bool holdsTerminal = request.terminalForeground && !request.newSession && isatty(0);
+    // Only a terminal we control, and hold the foreground of, can be handed on.
+    bool holdsTerminal = request.terminalForeground && !request.newSession && tcgetpgrp(0) == getpgrp();
     if (holdsTerminal) {
         // The group is made and given the terminal in the child, before the
         // program starts, so its first read of the terminal is its own.
