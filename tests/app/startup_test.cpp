@@ -2,6 +2,8 @@
 // on the command line that cannot be written, a script that runs out of
 // memory, and the choices a program of the family hands on to the ones its
 // script starts (ONDARIA_CONSOLE, ONDARIA_AUDIO).
+#include "../net/net_test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -26,12 +28,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using nettest::readFile;
 
 uint32_t le32(const std::string& bytes, size_t at) {
     uint32_t v = 0;
