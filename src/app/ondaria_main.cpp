@@ -11,6 +11,8 @@ int main(int argc, char** argv) {
     if (int status = preparePlatform(options, "ondaria")) return status;
     std::vector<std::string> parameters;
     for (const std::string& a : options.arguments) parameters.push_back(utf8ToCp1252(a));
-    runProgram("ondaria", ondariaScriptLines(configuredOndariaSite(), configuredOndariaDomain()), parameters);
-    return 0;
+    // As for rotalis: 1 when the run stopped with an error.
+    return runProgram("ondaria", ondariaScriptLines(configuredOndariaSite(), configuredOndariaDomain()), parameters)
+               ? 1
+               : 0;
 }

@@ -38,7 +38,12 @@ std::string optionsHelp() {
            "  --audio=device|none|capture:FILE    where sound goes (capture writes a WAV file)\n"
            "  --screen-dump=FILE                  write the 25 screen rows to FILE at exit\n"
            "  --help                              show this help\n"
-           "  --version                           show the version\n";
+           "  --version                           show the version\n"
+           "\n"
+           "Files named here are relative to the folder the program starts in.\n"
+           "Programs a script starts inherit the console and audio choices through\n"
+           "ONDARIA_CONSOLE and ONDARIA_AUDIO; without --console or --audio a program\n"
+           "takes them from there.\n";
 }
 
 std::string usageText(const char* synopsis) { return std::string("usage: ") + synopsis + "\n\n" + optionsHelp(); }

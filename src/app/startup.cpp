@@ -20,11 +20,17 @@ std::string screenDumpPath;
 
 void writeScreenDump() {
     if (screenDumpPath.empty() || !consoleIsOpen()) return;
-    FILE* f = std::fopen(screenDumpPath.c_str(), "wb");
-    if (!f) return;
+    int file = createByteFile(screenDumpPath);
+    if (file < 0) return;
     std::string dump = screenDump();
-    std::fwrite(dump.data(), 1, dump.size(), f);
-    std::fclose(f);
+    writeBytes(file, dump.data(), dump.size());
+    closeByteFile(file);
+}
+
+// Files named on the command line are where the user was when starting the
+// program, whatever folder the script moves to.
+std::string fromStartDirectory(const std::string& path) {
+    return path.empty() || path[0] == '/' ? path : startDirectory() + "/" + path;
 }
 
 void closeBackend() {
@@ -36,22 +42,40 @@ void closeAudio() { audioSink().close(); }
 } // namespace
 
 int preparePlatform(const Options& options, const char* program) {
+    recordStartDirectory();
+    // A program started by a script of the family takes that program's
+    // choices, unless its own command line says otherwise.
+    std::string console = options.console.empty() ? inheritedConsoleChoice() : options.console;
+    if (console.empty()) console = defaultConsoleKind();
+    bool audioInherited = options.audio.empty() && !inheritedAudioChoice().empty();
+    std::string audio = audioInherited ? inheritedAudioChoice() : options.audio.empty() ? "device" : options.audio;
+    if (audio.rfind("capture:", 0) == 0) audio = "capture:" + fromStartDirectory(audio.substr(8));
+    std::string dumpPath = fromStartDirectory(options.screenDump);
+
     std::string error;
-    auto backend = makeConsoleBackend(options.console, error);
+    auto backend = makeConsoleBackend(console, error, !inheritedConsoleChoice().empty());
     if (!backend) {
         std::fprintf(stderr, "%s: %s\n", program, error.c_str());
         return 2;
     }
-    auto sink = makeAudioSinkFor(options.audio, error);
+    // Made now, so a file that cannot be written stops the program before it starts.
+    if (!dumpPath.empty()) {
+        int file = createByteFile(dumpPath);
+        if (file < 0 || !closeByteFile(file)) {
+            std::fprintf(stderr, "%s: cannot write the screen dump '%s'\n", program, options.screenDump.c_str());
+            return 2;
+        }
+    }
+    auto sink = makeAudioSinkFor(audio, error, audioInherited);
     if (!sink) {
         std::fprintf(stderr, "%s: %s\n", program, error.c_str());
         return 2;
     }
-    recordStartDirectory();
+    passChoicesOn(console, audio);
     provisionHome();
     setAudioSink(std::move(sink));
     setConsoleBackend(std::move(backend));
-    screenDumpPath = options.screenDump;
+    screenDumpPath = dumpPath;
     addExitHook(closeAudio);
     addExitHook(closeBackend);
     addExitHook(writeScreenDump);

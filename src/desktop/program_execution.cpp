@@ -5,6 +5,7 @@
 
 #include "console/console.h"
 #include "platform/encoding.h"
+#include "platform/factory.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -40,6 +41,9 @@ struct CaptureState {
 CaptureState capture;
 // The program started in front (0 marks), while it may still run.
 ChildProcess foreground;
+// The last launch in front handed a document or address to the desktop's
+// opener, whose program we cannot see.
+bool handedToDesktop = false;
 bool terminalLent = false;
 
 int codeForErrno(int error) {
@@ -94,18 +98,21 @@ SpawnRequest streamsFor(ShowMode mode) {
     switch (mode) {
     case ShowMode::Foreground:
         r.input = terminalLent ? StreamSetup::Inherit : StreamSetup::Null;
-        break;
+        // The terminal's keys (Ctrl+C, Ctrl+Z) are the program's, and we
+        // can end its whole process group if we are ended meanwhile.
+        r.terminalForeground = terminalLent;
+        return r;
     case ShowMode::Normal:
         // Beside the interpreter a program may not write into its terminal screen.
         r.input = StreamSetup::Null;
         if (standardOutputIsTerminal()) r.output = r.error = StreamSetup::Null;
-        r.newSession = true;
         break;
     case ShowMode::Hidden:
         r.input = r.output = r.error = StreamSetup::Null;
-        r.newSession = true;
         break;
     }
+    r.newSession = true;
+    r.environment = choicesForProgramsBeside();
     return r;
 }
 
@@ -133,6 +140,7 @@ int shellExecute(std::string_view program, std::string_view directory, std::stri
     }
     if (code == SHELL_OK && viaOpener && waitForChild(child, OPENER_VERDICT_MS) && child.exitStatus != 0)
         code = child.exitStatus == 2 ? SHELL_FILE_NOT_FOUND : SHELL_NO_ASSOCIATION;
+    if (mode == ShowMode::Foreground) handedToDesktop = code == SHELL_OK && viaOpener;
     if (code == SHELL_OK && mode == ShowMode::Foreground && !childHasExited(child)) {
         abandonChild(foreground);
         foreground = child;
@@ -253,6 +261,7 @@ bool startCaptured(std::string_view commandLine) {
     for (size_t i = 1; i < words.size(); ++i) request.arguments.push_back(cp1252ToUtf8(words[i]));
     request.input = request.output = request.error = StreamSetup::Pipe;
     request.newSession = true;
+    request.environment = choicesForProgramsBeside();
     ChildProcess child;
     if (spawnProcess(request, child) != 0) return false;
     // The input pipe stays open and is never written: the program's input never ends.
@@ -287,6 +296,9 @@ void waitForReturn() {
         return false;
     };
     for (int round = 1; round <= RETURN_ROUNDS; ++round) {
+        // A program that has ended (or never started) can no longer come to
+        // the front; a document handed to the desktop may still be opening.
+        if (!handedToDesktop && !programInFront()) break;
         waitMs(ROUND_MS);
         if (round < RETURN_ROUNDS && programInFront()) break;
     }

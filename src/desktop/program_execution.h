@@ -65,7 +65,8 @@ std::string readCapturedOutput();
 // Waits until the user is back at the console: up to 50 rounds of 100 ms for
 // a launched program to come to the front, then as long as it stays there,
 // then the return pause (TEMPOESPERAPROGVOLTAR, 500 ms when missing or not a
-// number).
+// number). A program that has ended, or a launch that failed, has nothing
+// that could still come to the front: the rounds stop at once.
 void waitForReturn();
 // The return pause in milliseconds, as configured now.
 int returnPauseMs();

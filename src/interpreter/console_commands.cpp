@@ -19,11 +19,13 @@ namespace {
 
 bool midiIsOpen = false;
 
-// Reads values until one fails and joins them; `args` keeps what was not read.
-std::string joinValues(std::string_view& args) {
-    std::string joined, value;
-    while (readValue(args, value)) joined += value;
-    return joined;
+// Reads values until one fails and joins them into `joined`; `args` keeps
+// what was not read. False when the joined text would be too long.
+bool joinValues(std::string_view& args, std::string& joined) {
+    std::string value;
+    while (readValue(args, value))
+        if (!appendWithinLimit(joined, value)) return false;
+    return true;
 }
 
 // Removes a trailing "&" (then trims); true when there was one.
@@ -61,7 +63,8 @@ bool commandEscreve(std::string_view args) {
     if (args.empty()) {
         writeStandardOutput("\r\n");
     } else {
-        std::string text = joinValues(args);
+        std::string text;
+        if (!joinValues(args, text)) return false;
         writeStandardOutput(text);
         if (!noLineEnd) writeStandardOutput("\r\n");
         if (!mute) speakText(text);
@@ -146,7 +149,8 @@ bool commandFala(std::string_view args) {
         if (!noWait) waitWhileSoundBusy();
         return true;
     }
-    std::string text = joinValues(args);
+    std::string text;
+    if (!joinValues(args, text)) return false;
     speakText(text);
     if (!noWait) waitWhileSoundBusy();
     return args.empty();

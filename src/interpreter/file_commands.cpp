@@ -200,7 +200,8 @@ bool writeToSlot(std::string_view args, bool noLineEnd) {
     FileSlot& slot = slots[args[1] - '0'];
     args = trimView(args.substr(2));
     std::string text, value;
-    while (readValue(args, value)) text += value;
+    while (readValue(args, value))
+        if (!appendWithinLimit(text, value)) return false;
     if (!slot.open) {
         writeLineSpeak(MSG_FILE_ERROR);
         return false;
@@ -247,8 +248,9 @@ bool readFromSlot(std::string_view args) {
         runState.statusCode = slot.file.mode == TextFileMode::Reading ? 1 : EBADF;
         return true;
     }
-    runState.statusCode = textFileReadLine(slot.file, into);
-    return true;
+    runState.statusCode = textFileReadLine(slot.file, into, textLengthLimit());
+    // A line too long to hold fails the command, as every text too long does.
+    return runState.statusCode != EFBIG;
 }
 
 bool commandChecha(std::string_view args) {

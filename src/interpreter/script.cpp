@@ -11,6 +11,7 @@
 #include "platform/text.h"
 #include "speech/speech.h"
 
+#include <new>
 #include <vector>
 
 RunState runState;
@@ -144,7 +145,14 @@ bool dispatchCommand(std::string_view word, std::string_view args) {
         handler = findCommand(std::string_view(upper, word.size()));
     }
     if (!handler) return reportInvalidCommand(word);
-    return handler(args);
+    // A command that runs out of memory fails like any other: the run ends
+    // with the error report and the open files are written out, instead of
+    // the process being aborted.
+    try {
+        return handler(args);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 void showInterpreterMessage(std::string_view key, int blankLines) {

@@ -70,7 +70,10 @@ bool convertInPlace(std::string_view args, std::string (*convert)(std::string_vi
     std::string value;
     int target;
     if (!readValue(valueArgs, value) || !readVariable(args, target)) return false;
-    variable(target) = convert(value);
+    // A conversion at most triples its text, so the result is checked once built.
+    std::string converted = convert(value);
+    if (converted.size() > textLengthLimit()) return false;
+    variable(target) = std::move(converted);
     return true;
 }
 
@@ -211,8 +214,7 @@ bool commandConcatena(std::string_view args) {
     int target;
     std::string value;
     if (!readVariable(args, target) || !readValue(args, value) || !args.empty()) return false;
-    variable(target) += value;
-    return true;
+    return appendWithinLimit(variable(target), value);
 }
 
 bool commandCopia(std::string_view args) {
@@ -251,6 +253,7 @@ bool commandSubstitui(std::string_view args) {
     if (!readVariable(args, target) || !readValue(args, oldText) || !readValue(args, newText)) return false;
     std::string& text = variable(target);
     const size_t m = oldText.size();
+    const size_t limit = textLengthLimit();
     if (text.size() < m) return true;
     // The scan runs from the last possible position to the first, and each
     // window also sees text inserted just before: the text still to scan is
@@ -263,6 +266,8 @@ bool commandSubstitui(std::string_view args) {
         for (size_t k = 0; k < m && match; ++k) match = done[done.size() - 1 - k] == oldText[k];
         if (match) {
             done.resize(done.size() - m);
+            // Each replacement may grow the text; the variable keeps its old value then.
+            if (done.size() > limit || newText.size() > limit - done.size()) return false;
             done.append(newText.rbegin(), newText.rend());
         }
         if (left == 0) break;

@@ -245,7 +245,21 @@ bool charFromKeyNotation(std::string_view v, std::string& result) {
 
 } // namespace
 
+namespace {
+size_t textLimit = MAX_TEXT_LENGTH;
+} // namespace
+
 std::string& variable(int slot) { return slots[slot - FIRST_SLOT]; }
+
+size_t textLengthLimit() { return textLimit; }
+
+void setTextLengthLimit(size_t limit) { textLimit = limit; }
+
+bool appendWithinLimit(std::string& text, std::string_view part) {
+    if (text.size() > textLimit || part.size() > textLimit - text.size()) return false;
+    text += part;
+    return true;
+}
 
 void resetVariables() {
     for (std::string& s : slots) s.clear();

@@ -15,6 +15,16 @@ constexpr int FIRST_NAMED_SLOT = 91; // the first "$" name
 constexpr int LAST_SLOT = 191;
 constexpr int MAX_NAMES = 101;
 
+// The longest text a command may build: one that would grow past it fails
+// (the run stops with the error report) long before memory runs out.
+constexpr size_t MAX_TEXT_LENGTH = size_t{256} << 20;
+// The limit in force: MAX_TEXT_LENGTH, unless a test has set another.
+size_t textLengthLimit();
+void setTextLengthLimit(size_t limit);
+// Appends `part` to `text`; false, with `text` unchanged, when the result
+// would be longer than the limit.
+bool appendWithinLimit(std::string& text, std::string_view part);
+
 // The text in a variable slot (65..191).
 std::string& variable(int slot);
 // Empties every variable and the name table.

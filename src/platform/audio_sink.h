@@ -94,6 +94,13 @@ struct CaptureOptions {
     // this WAV file, whose header is brought up to date at every close().
     // Empty: no file, only the log.
     std::string path;
+    // The file is shared with other programs that take turns with this one
+    // (a program and the one it waits for): it is held only from open() to
+    // close(), which completes its header, and what is played goes after
+    // what it holds at open(). A missing file, or one that is no capture
+    // WAV, is started anew. Without `append` the file is created at once
+    // and held until the sink goes.
+    bool append = false;
     // Keep every block's bytes in the log.
     bool keepBlocks = false;
     // Blocks play in systemClock() time (pending until their playing time

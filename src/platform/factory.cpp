@@ -1,4 +1,4 @@
-// Platform factory.
+// Platform factory and the choices programs of the family inherit.
 #include "platform/factory.h"
 
 #include "platform/headless/headless_console.h"
@@ -7,18 +7,32 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
-std::unique_ptr<ConsoleBackend> makeConsoleBackend(const std::string& kind, std::string& error) {
-    std::string chosen = kind;
-    if (chosen.empty()) chosen = (isatty(0) && isatty(1)) ? "terminal" : "headless";
+namespace {
+
+const char* const CAPTURE_PREFIX = "capture:";
+
+std::string environmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+} // namespace
+
+std::string defaultConsoleKind() { return (isatty(0) && isatty(1)) ? "terminal" : "headless"; }
+
+std::unique_ptr<ConsoleBackend> makeConsoleBackend(const std::string& kind, std::string& error,
+                                                   bool startedByFamily) {
+    std::string chosen = kind.empty() ? defaultConsoleKind() : kind;
     if (chosen == "headless") return makeHeadlessConsole(HeadlessOptions{});
     if (chosen == "terminal") {
         if (!isatty(0) || !isatty(1)) {
             error = "the terminal console needs a terminal on standard input and output";
             return nullptr;
         }
-        auto backend = makeTerminalConsole();
+        auto backend = makeTerminalConsole(!startedByFamily);
         if (!backend) error = "the terminal console is not available";
         return backend;
     }
@@ -30,22 +44,44 @@ std::unique_ptr<ConsoleBackend> makeConsoleBackend(const std::string& kind, std:
     return nullptr;
 }
 
-std::unique_ptr<AudioSink> makeAudioSinkFor(const std::string& choice, std::string& error) {
+std::unique_ptr<AudioSink> makeAudioSinkFor(const std::string& choice, std::string& error, bool inherited) {
     if (choice.empty() || choice == "device") {
         std::string reason;
         if (auto sink = makeSdlAudioSink(reason)) return sink;
-        std::fprintf(stderr, "%s: no sound device (%s); playing without sound\n",
-                     program_invocation_short_name, reason.c_str());
+        if (!inherited)
+            std::fprintf(stderr, "%s: no sound device (%s); playing without sound\n", program_invocation_short_name,
+                         reason.c_str());
         return makeNoneSink();
     }
     if (choice == "none") return makeNoneSink();
-    if (choice.rfind("capture:", 0) == 0 && choice.size() > 8) {
+    if (choice.rfind(CAPTURE_PREFIX, 0) == 0 && choice.size() > 8) {
         CaptureOptions options;
         options.path = choice.substr(8);
-        auto sink = makeCaptureSink(options);
+        // The file is let go between sounds, so a program of the family this
+        // one waits for can append its own; a run of one's own starts it anew.
+        bool writable = inherited || makeCaptureSink(options) != nullptr;
+        options.append = true;
+        auto sink = writable ? makeCaptureSink(options) : nullptr;
         if (!sink) error = "cannot write the capture file '" + options.path + "'";
         return sink;
     }
     error = "unknown audio '" + choice + "' (device, none or capture:FILE)";
     return nullptr;
+}
+
+std::string inheritedConsoleChoice() { return environmentValue(CONSOLE_CHOICE_VARIABLE); }
+
+std::string inheritedAudioChoice() { return environmentValue(AUDIO_CHOICE_VARIABLE); }
+
+void passChoicesOn(const std::string& console, const std::string& audio) {
+    setenv(CONSOLE_CHOICE_VARIABLE, console.c_str(), 1);
+    setenv(AUDIO_CHOICE_VARIABLE, audio.c_str(), 1);
+}
+
+std::vector<std::string> choicesForProgramsBeside() {
+    std::vector<std::string> entries;
+    if (inheritedAudioChoice().rfind(CAPTURE_PREFIX, 0) == 0)
+        entries.push_back(std::string(AUDIO_CHOICE_VARIABLE) + "=none");
+    if (inheritedConsoleChoice() == "terminal") entries.push_back(CONSOLE_CHOICE_VARIABLE);
+    return entries;
 }

@@ -236,7 +236,7 @@ bool textFileAtEnd(TextFile& file) {
     return file.ended;
 }
 
-int textFileReadLine(TextFile& file, std::string& line) {
+int textFileReadLine(TextFile& file, std::string& line, size_t maxLength) {
     line.clear();
     if (file.mode != TextFileMode::Reading) return EBADF;
     while (!file.ended) {
@@ -246,6 +246,10 @@ int textFileReadLine(TextFile& file, std::string& line) {
         }
         std::string_view rest(file.buffer.data() + file.position, file.buffer.size() - file.position);
         size_t stop = rest.find_first_of(std::string_view("\r\n\x1a", 3));
+        if ((stop == std::string_view::npos ? rest.size() : stop) > maxLength - line.size()) {
+            line.clear();
+            return EFBIG;
+        }
         if (stop == std::string_view::npos) {
             line.append(rest);
             file.position = file.buffer.size();

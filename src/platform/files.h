@@ -59,8 +59,9 @@ int textFileOpenAppend(TextFile& file, const std::string& path);
 int textFileCreate(TextFile& file, const std::string& path);
 // True when nothing is left to read (also for a file not open for reading).
 bool textFileAtEnd(TextFile& file);
-// One line without its line end.
-int textFileReadLine(TextFile& file, std::string& line);
+// One line without its line end. A line longer than `maxLength` is not
+// taken: EFBIG, with `line` empty.
+int textFileReadLine(TextFile& file, std::string& line, size_t maxLength = SIZE_MAX);
 // Writes `text` (buffered); with `lineEnd` a CR LF follows.
 int textFileWrite(TextFile& file, std::string_view text, bool lineEnd);
 int textFileFlush(TextFile& file);

@@ -111,6 +111,22 @@ bool unmapDrive(std::string_view posixPath, std::string& out) {
     return false;
 }
 
+// The drive folder of a home folder (in one of `homes`) that holds `dir`,
+// and the components of `dir` below it; false when `dir` is in none.
+bool driveFolderOf(const std::string& dir, const std::vector<std::string>& homes, std::string& driveFolder,
+                   std::vector<std::string>& below) {
+    for (const std::string& home : homes) {
+        if (!componentsBelow(home, dir, below) || below.empty()) continue;
+        const std::string& first = below.front();
+        if (first.size() != 7 || first.compare(0, 6, "drive_") != 0 || first[6] < 'a' || first[6] > 'z') continue;
+        driveFolder = joinPath(home, first);
+        below.erase(below.begin());
+        return true;
+    }
+    below.clear();
+    return false;
+}
+
 } // namespace
 
 const std::string& talorahome() {
@@ -207,43 +223,69 @@ std::string mapPath(std::string_view path) {
     } else if (path[0] == '/') {
         start = Start::Posix;
     }
-    std::string driveFolder = talorahome() + "/drive_" + drive;
 
     // Split on either separator; empty components are dropped.
     std::vector<std::string_view> parts;
+    bool climbs = false;
     size_t from = 0;
     for (size_t i = 0; i <= rest.size(); ++i) {
         if (i == rest.size() || rest[i] == '\\' || rest[i] == '/') {
-            if (i > from) parts.push_back(rest.substr(from, i - from));
+            if (i > from) {
+                parts.push_back(rest.substr(from, i - from));
+                climbs = climbs || parts.back() == "..";
+            }
             from = i + 1;
         }
     }
 
+    // ".." is resolved here, by name, wherever it could leave a folder it
+    // must not: a drive folder (as on Windows, ".." at a drive's root stays
+    // there) and the confinement's root. `top` is that folder and `below`
+    // the components of the start folder under it.
+    std::string top;
+    std::vector<std::string> below;
     if (pathRoot.empty()) {
-        std::string result = start == Start::Drive ? driveFolder : start == Start::Posix ? "/" : "";
-        for (std::string_view part : parts) {
-            std::string utf8 = cp1252ToUtf8(part);
-            if (part != "." && part != "..") utf8 = matchComponent(result, utf8, part);
-            result = joinPath(result, utf8);
+        if (start == Start::Drive) {
+            top = talorahome() + "/drive_" + drive;
+        } else if (start == Start::Relative && climbs) {
+            driveFolderOf(currentDirectory(), homeForms(), top, below);
         }
-        return result.empty() ? "." : result;
+        if (top.empty()) {
+            // A POSIX path, or a relative one outside every drive folder: the
+            // file system resolves it as it stands.
+            std::string result = start == Start::Posix ? "/" : "";
+            for (std::string_view part : parts) {
+                std::string utf8 = cp1252ToUtf8(part);
+                if (part != "." && part != "..") utf8 = matchComponent(result, utf8, part);
+                result = joinPath(result, utf8);
+            }
+            return result.empty() ? "." : result;
+        }
+    } else {
+        // The home folder as seen inside the root: a home outside it moves to the root.
+        std::vector<std::string> homeBelow;
+        if (!componentsBelow(pathRoot, canonical(talorahome()), homeBelow)) homeBelow.clear();
+        std::string home = pathRoot;
+        for (const std::string& c : homeBelow) home = joinPath(home, c);
+        top = pathRoot;
+        if (start == Start::Drive) {
+            top = home + "/drive_" + drive;
+        } else if (start == Start::Relative) {
+            std::string cwd = currentDirectory();
+            if (!driveFolderOf(cwd, {home}, top, below)) {
+                top = pathRoot;
+                if (!componentsBelow(pathRoot, cwd, below)) below.clear();
+            }
+        }
     }
 
-    // Confined: everything resolves below the root and ".." stops at it.
-    std::vector<std::string> below;
-    if (start == Start::Drive) {
-        if (!componentsBelow(pathRoot, canonical(talorahome()), below)) below.clear();
-        below.push_back(std::string("drive_") + drive);
-    } else if (start == Start::Relative) {
-        if (!componentsBelow(pathRoot, currentDirectory(), below)) below.clear();
-    }
-    std::string result = pathRoot;
+    std::string result = top;
     for (const std::string& c : below) result = joinPath(result, c);
     for (std::string_view part : parts) {
         if (part == ".") continue;
         if (part == "..") {
             if (!below.empty()) below.pop_back();
-            result = pathRoot;
+            result = top;
             for (const std::string& c : below) result = joinPath(result, c);
             continue;
         }

@@ -29,6 +29,14 @@ struct SpawnRequest {
     // A session of its own: the child has no controlling terminal, so keys
     // typed at ours (Ctrl+C) never reach it, and it outlives our process group.
     bool newSession = false;
+    // The child leads a process group of its own that becomes the foreground
+    // group of our terminal (standard input): keys typed there (Ctrl+C,
+    // Ctrl+Z) reach it and not us, as for a shell's job. One such child at a
+    // time; see childHasExited and endTerminalChild.
+    bool terminalForeground = false;
+    // Changes to our environment for the child: "NAME=VALUE" sets NAME, a
+    // bare "NAME" removes it.
+    std::vector<std::string> environment;
 };
 
 struct ChildProcess {
@@ -46,12 +54,21 @@ struct ChildProcess {
 // the three standard ones does.
 int spawnProcess(const SpawnRequest& request, ChildProcess& child);
 // Whether the child has ended (never blocks); reaps it and records its status.
+// When a child holding the terminal (terminalForeground) was stopped with
+// Ctrl+Z, our process takes the terminal and stops too, so the shell sees
+// the job stopped; once continued (fg) the child gets the terminal back and
+// goes on.
 bool childHasExited(ChildProcess& child);
 // Waits up to `timeoutMs` for the child's end; true when it has ended.
 bool waitForChild(ChildProcess& child, int timeoutMs);
 // Nobody will ask about this child any more: it is reaped once it ends, and
 // `child` is cleared (its pipes are not touched).
 void abandonChild(ChildProcess& child);
+// Ends the child holding the terminal, if one still may: SIGTERM to its
+// process group, up to a second for it to end, then SIGKILL; it is waited
+// for. The terminal's foreground group is left for the caller to take back.
+// Async-signal-safe, for the terminal console's signal handlers.
+void endTerminalChild();
 
 // Reads what a pipe holds without waiting: the count read, 0 at the end of
 // the pipe (every writer closed it), -1 when nothing is waiting (or on an
@@ -88,8 +105,10 @@ std::string findInSearchPath(const std::string& name);
 // used). ENOENT when xdg-open is not installed: nothing is started.
 int openWithDesktop(const std::string& target, const SpawnRequest& streams, ChildProcess& child);
 
-// Creates, when `path` does not exist yet, an executable shell script (mode
-// 0755) there that runs `program` with the arguments it was given. Written
-// atomically; an existing file is never replaced. False when it could not be
-// made.
+// Makes `path` an executable shell script (mode 0755) that runs `program`
+// with the arguments it was given, when there is no file there, or when the
+// file there is a launcher made by this function (it carries a mark line)
+// that runs another program, say of an installation that has moved. Any
+// other file is the user's and is kept. Written atomically. False when it
+// could not be made.
 bool writeLauncherScript(const std::string& path, const std::string& program);

@@ -228,6 +228,40 @@ TEST_F(Ondaria, HostileNamesAndAnUnreachablePlayerPage) {
     expectFiles("hostile");
 }
 
+// A 10 KB station name: its playlist's file name is cut to what a file name
+// holds on disk (255 bytes of UTF-8, ".m3u" included, no character split),
+// and the other playlists and the report's display still follow.
+TEST_F(Ondaria, ALongStationNameIsShortenedToAFileName) {
+    Outcome o = run("longo\ns\n");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_FALSE(contains(o.transcript, "Erro")) << o.transcript.substr(0, 2000);
+    std::vector<std::string> names;
+    if (DIR* d = opendir((home + "/drive_c/ondaria/m3u/longo").c_str())) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.') names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 2u);
+    const std::string& cut = names[1];
+    EXPECT_EQ(cut.rfind("R\xC3\xA1" "dio Ondas M\xC3\xA9" "dias Ondas", 0), 0u) << cut;
+    EXPECT_EQ(cut.substr(cut.size() - 4), ".m3u");
+    EXPECT_LE(cut.size(), 255u);
+    EXPECT_GE(cut.size(), 250u) << "no more is cut than needed";
+    EXPECT_EQ(readFile(home + "/drive_c/ondaria/m3u/longo/" + cut), "http://stream.ondaria.test/longo-1/live.mp3\r\n");
+    EXPECT_EQ(names[0], "Educadora FM 2 - Bel\xC3\xA9m - PA.m3u");
+    EXPECT_EQ(readFile(root + "/viewer.txt"), "/L|c:\\ondaria\\temp\\radios.info|\n");
+}
+
+// A run that stops with an error (a search text that cannot name a
+// playlist folder) ends with the error report and exit status 1.
+TEST_F(Ondaria, ARunStoppedByAnErrorExitsWithOne) {
+    Outcome o = run("a/b\ns\n");
+    EXPECT_TRUE(contains(o.transcript, "Erro no processamento do diret\xC3\xB3rio a/b\n"));
+    EXPECT_TRUE(contains(o.transcript, "Erro de execu\xC3\xA7\xC3\xA3o na linha "));
+    EXPECT_EQ(o.status, 1);
+}
+
 // An empty search at the first question: a quiet end, nothing fetched.
 TEST_F(Ondaria, EmptySearchEndsQuietly) {
     Outcome o = run("\n");

@@ -122,6 +122,23 @@ TEST_F(TerminalTest, ColoursLineInputSpecialKeysAndTheTerminalGivenBack) {
     expectTerminalGivenBack();
 }
 
+// At the end the alternate screen goes, and the console's last screen stays
+// on the normal one as plain text, up to its last row that is not blank.
+TEST_F(TerminalTest, TheLastScreenStaysReadableAfterTheEnd) {
+    startScript("cor 14\nfundo 1\nescreve \"Erro ao realizar a pesquisa.\"\nescreve\n"
+                "escreve \"  Verifique sua conex\xC3\xA3o.   \"\n");
+    ASSERT_TRUE(waitFor("EXIT=0"));
+    EXPECT_TRUE(waitForAlternateScreen(false));
+    std::string rows = screen();
+    EXPECT_NE(rows.find("\nErro ao realizar a pesquisa.\n\n"
+                        "  Verifique sua conex\xC3\xA3o.\nFim do script\nEXIT=0"),
+              std::string::npos)
+        << rows;
+    // Plain text: no colours are left behind.
+    std::string coloured = tmux({"capture-pane", "-p", "-e", "-t", "t"});
+    EXPECT_EQ(coloured.find("\x1b[44m"), std::string::npos) << coloured;
+}
+
 TEST_F(TerminalTest, CtrlCEndsWith255AndGivesTheTerminalBack) {
     startScript("escreve \"Esperando\"\nle mudo t&\nescreve \"nunca\"\n");
     ASSERT_TRUE(waitFor("Esperando"));

@@ -68,6 +68,22 @@ TEST_F(ViewerLauncher, ProvisioningMakesALauncherOfTheRedatoBesideTheProgram) {
     EXPECT_NE(text.find("exec '" + fs::canonical(BIN_DIR).string() + "/redato' \"$@\""), std::string::npos) << text;
 }
 
+// A launcher that provisioning made (it carries a mark line; earlier ones
+// carried another) is made again when it runs another installation's
+// viewer, for example after the build folder moved.
+TEST_F(ViewerLauncher, OurLauncherOfAnotherInstallationIsMadeAgain) {
+    std::string launcher = home_ + "/drive_c/talora/redato.exe";
+    ASSERT_EQ(runScript("escreve \"ok\"\n"), 0);
+    const std::string fresh = readFile(launcher);
+    const std::string mark = fresh.substr(fresh.find('\n') + 1, fresh.find("\nexec") - fresh.find('\n'));
+    ASSERT_EQ(mark.rfind("# ", 0), 0u) << fresh;
+    for (const std::string& line : {mark, std::string("# Made when the program started; delete it to have it made again.\n")}) {
+        std::ofstream(launcher) << "#!/bin/sh\n" + line + "exec '/antiga/instalacao/redato' \"$@\"\n";
+        ASSERT_EQ(runScript("escreve \"ok\"\n"), 0);
+        EXPECT_EQ(readFile(launcher), fresh) << line;
+    }
+}
+
 TEST_F(ViewerLauncher, AStandInPutThereFirstIsKeptAndGetsTheReportPath) {
     std::string standIn = home_ + "/drive_c/talora/redato.exe";
     std::string stand = "#!/bin/sh\nprintf '<%s>\\n' \"$@\" \"$(basename \"$(pwd)\")\" > " + root_ + "/viewer.log\nsleep 0.2\n";

@@ -71,6 +71,32 @@ TEST_F(FilesTest, ReadsLinesUpToEveryKindOfLineEnd) {
     for (const Case& c : cases) EXPECT_EQ(readAll(c.content), c.lines) << c.content.substr(0, 20);
 }
 
+// A line longer than the reader accepts is refused, also when it spans
+// several buffer fills or has no line end; a line of exactly that length is not.
+TEST_F(FilesTest, ALineLongerThanTheLimitIsRefused) {
+    const size_t limit = TEXT_FILE_BUFFER + 10;
+    struct Case {
+        std::string content;
+        int result;
+        size_t length;
+    };
+    const Case cases[] = {
+        {std::string(limit, 'x') + "\r\n", 0, limit},
+        {std::string(limit + 1, 'x') + "\r\n", EFBIG, 0},
+        {std::string(limit + 1, 'x'), EFBIG, 0},
+        {std::string(3 * TEXT_FILE_BUFFER, 'x') + "\n", EFBIG, 0},
+    };
+    for (const Case& c : cases) {
+        put("long.txt", c.content);
+        TextFile f;
+        ASSERT_EQ(textFileOpenRead(f, path("long.txt")), 0);
+        std::string line = "before";
+        EXPECT_EQ(textFileReadLine(f, line, limit), c.result) << c.content.size();
+        EXPECT_EQ(line.size(), c.length) << c.content.size();
+        textFileClose(f);
+    }
+}
+
 TEST_F(FilesTest, WritesLinesWithCrLfAndAppendsAfterTheLastLine) {
     TextFile f;
     ASSERT_EQ(textFileCreate(f, path("out.txt")), 0);

@@ -63,6 +63,45 @@ TEST_F(PathsTest, MapsScriptPaths) {
     EXPECT_EQ(mapPath(std::string_view("a\0/../../x", 10)), "a");
 }
 
+// ".." at a drive's root stays there, as on Windows, for every drive and for
+// relative paths that climb out of a drive folder; elsewhere the file system
+// resolves it.
+TEST_F(PathsTest, DotDotNeverLeavesADriveFolder) {
+    const std::string c = home + "/drive_c";
+    struct Case {
+        const char* script;
+        std::string expected;
+    };
+    const Case fromOutside[] = {
+        {"c:\\..\\..\\segredo", c + "/segredo"},
+        {"\\..\\..\\segredo", c + "/segredo"},
+        {"d:/../x", home + "/drive_d/x"},
+        {"c:..", c},
+        {"C:\\ONDARIA\\..\\..\\ondaria\\.\\TEMP", c + "/ondaria/temp"},
+        {"c:\\naoexiste\\..\\ondaria", c + "/ondaria"},
+        {"..\\x", "../x"},                 // the current folder is in no drive
+        {"/tmp/../etc", "/tmp/../etc"},     // POSIX paths pass unchanged
+    };
+    for (const Case& k : fromOutside) EXPECT_EQ(mapPath(k.script), k.expected) << k.script;
+
+    ASSERT_EQ(chdir((c + "/ondaria/temp").c_str()), 0);
+    const Case fromInside[] = {
+        {"..\\..\\..\\..\\fora", c + "/fora"},
+        {"..\\x", c + "/ondaria/x"},
+        {"../../M\xDAsica/..", c},
+        {"a.txt", "a.txt"},  // without "..", relative paths stay relative
+    };
+    for (const Case& k : fromInside) EXPECT_EQ(mapPath(k.script), k.expected) << k.script;
+
+    // A home folder named through a symbolic link: the current folder is its real path.
+    std::string link = root + "/link";
+    fs::create_directory_symlink(home, link);
+    ASSERT_EQ(setenv("TALORA_HOME", link.c_str(), 1), 0);
+    resetTalorahome();
+    EXPECT_EQ(mapPath("..\\..\\..\\fora"), c + "/fora");
+    EXPECT_EQ(mapPath("c:\\..\\x"), link + "/drive_c/x");
+}
+
 TEST_F(PathsTest, ExactNameWinsOverOtherCase) {
     fs::create_directories(work + "/a");
     fs::create_directories(work + "/A");
@@ -143,7 +182,7 @@ TEST_F(PathsTest, ConfinementKeepsEveryPathInside) {
     const Case cases[] = {
         {"/etc/passwd", root + "/etc/passwd"},
         {"..\\..\\..\\x", root + "/x"},
-        {"c:\\..\\..\\..\\etc\\passwd", root + "/etc/passwd"},
+        {"c:\\..\\..\\..\\etc\\passwd", root + "/drive_c/etc/passwd"},
         {"c:\\ondaria", root + "/drive_c/ondaria"},
         {"work/../../..", root},
         {"/", root},

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 
 namespace {
@@ -27,6 +28,14 @@ constexpr uint64_t MAX_WAV_DATA = 0xFFFFFFFFu - 36;
 // The longest pause written at once.
 constexpr int MAX_SILENCE_MS = 60000;
 
+// Samples come in blocks of kilobytes and the header is rewritten after
+// every sound: a stdio buffer would only add a copy and a flush each time.
+FILE* openUnbuffered(const std::string& path, const char* mode) {
+    FILE* file = std::fopen(path.c_str(), mode);
+    if (file) std::setvbuf(file, nullptr, _IONBF, 0);
+    return file;
+}
+
 void putLe(uint8_t* out, uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
 }
@@ -44,6 +53,7 @@ public:
     int open(const AudioFormat& format) override {
         record(CaptureEvent::Open, format);
         if (!audioFormatSupported(format)) return AUDIO_BAD_FORMAT;
+        if (options_.append && !file_) openShared();
         format_ = format;
         open_ = true;
         phase_ = 0;
@@ -90,6 +100,10 @@ public:
         pendingEnds_.clear();
         lastEndMs_ = 0;
         if (file_) writeHeader();
+        if (file_ && options_.append) {
+            std::fclose(file_);
+            file_ = nullptr;
+        }
     }
 
     bool playsInRealTime() const override { return options_.paced; }
@@ -100,6 +114,9 @@ public:
         // fill the disk with silence.
         ms = std::min(ms, MAX_SILENCE_MS);
         log_.silentMs += ms;
+        // A shared file is let go between sounds: take it up for the pause.
+        bool takeUp = options_.append && !file_;
+        if (takeUp) openShared();
         if (!file_) return;
         static const uint8_t zeros[8192] = {};
         for (size_t left = static_cast<size_t>(ms) * CAPTURE_RATE / 1000 * 2; left > 0;) {
@@ -109,6 +126,10 @@ public:
         }
         // Between sounds the file stays complete.
         if (!open_) writeHeader();
+        if (takeUp) {
+            std::fclose(file_);
+            file_ = nullptr;
+        }
     }
 
     const CaptureLog* captureLog() const override { return &log_; }
@@ -195,6 +216,35 @@ private:
         if (std::fwrite(bytes, 1, n, file_) == n) dataBytes_ += n;
     }
 
+    // Takes up the shared file again: the samples go after those it holds.
+    void openShared() {
+        file_ = openUnbuffered(options_.path, "r+b");
+        uint8_t h[WAV_HEADER_BYTES];
+        dataBytes_ = 0;
+        if (file_ && std::fread(h, 1, sizeof h, file_) == sizeof h && isCaptureHeader(h) &&
+            std::fseek(file_, 0, SEEK_END) == 0) {
+            long size = std::ftell(file_);
+            if (size >= static_cast<long>(WAV_HEADER_BYTES))
+                dataBytes_ = std::min<uint64_t>(static_cast<uint64_t>(size) - WAV_HEADER_BYTES, MAX_WAV_DATA) & ~1ull;
+        } else {
+            if (file_) std::fclose(file_);
+            file_ = openUnbuffered(options_.path, "w+b");
+        }
+        if (file_) writeHeader();
+    }
+
+    // The header this sink writes, whatever its lengths.
+    static bool isCaptureHeader(const uint8_t* h) {
+        auto le = [h](int at, int bytes) {
+            uint32_t v = 0;
+            for (int i = bytes - 1; i >= 0; --i) v = v << 8 | h[at + i];
+            return v;
+        };
+        return std::memcmp(h, "RIFF", 4) == 0 && std::memcmp(h + 8, "WAVEfmt ", 8) == 0 && le(16, 4) == 16 &&
+               le(20, 2) == 1 && le(22, 2) == 1 && le(24, 4) == CAPTURE_RATE && le(34, 2) == 16 &&
+               std::memcmp(h + 36, "data", 4) == 0;
+    }
+
     // Writes the header for the samples so far and returns to the end.
     void writeHeader() {
         uint8_t h[WAV_HEADER_BYTES] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
@@ -250,12 +300,16 @@ std::unique_ptr<AudioSink> makeNoneSink() { return std::make_unique<NoneSink>();
 std::unique_ptr<AudioSink> makeCaptureSink(const CaptureOptions& options) {
     FILE* file = nullptr;
     if (!options.path.empty()) {
-        file = std::fopen(options.path.c_str(), "wb");
-        if (!file) return nullptr;
-        // Samples come in blocks of kilobytes and the header is rewritten
-        // after every sound: a stdio buffer would only add a copy and a
-        // flush each time.
-        std::setvbuf(file, nullptr, _IONBF, 0);
+        // A shared file is only looked at here: it must be one that can be written.
+        if (options.append) {
+            file = std::fopen(options.path.c_str(), "ab");
+            if (!file) return nullptr;
+            std::fclose(file);
+            file = nullptr;
+        } else {
+            file = openUnbuffered(options.path, "wb");
+            if (!file) return nullptr;
+        }
     }
     return std::make_unique<CaptureSink>(options, file);
 }

@@ -23,6 +23,16 @@ namespace {
 
 // Children started here that nobody waits for any more.
 std::vector<int> abandoned;
+// The child whose process group holds the terminal (0: none); also read by
+// endTerminalChild from signal handlers.
+volatile sig_atomic_t terminalChild = 0;
+constexpr int TERMINAL_CHILD_GRACE_MS = 1000;
+
+// The second line of the launchers made here; earlier ones carried the other.
+const char* const LAUNCHER_MARK =
+    "# Launcher made by the program; it is made again when it does not run this installation. "
+    "Remove this line to keep your changes.";
+const char* const EARLIER_LAUNCHER_MARK = "# Made when the program started; delete it to have it made again.";
 
 void reapAbandoned() {
     abandoned.erase(std::remove_if(abandoned.begin(), abandoned.end(),
@@ -39,8 +49,8 @@ int statusCode(int status) {
     return -1;
 }
 
-// The start of a small file of /proc (at most 4096 bytes); "" when unreadable.
-std::string readProcFile(const std::string& path) {
+// The start of a small file (at most 4096 bytes: /proc entries, launchers); "" when unreadable.
+std::string readFileStart(const std::string& path) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return {};
     char buf[4096];
@@ -64,6 +74,42 @@ bool writeAll(int fd, const std::string& text) {
         done += static_cast<size_t>(n);
     }
     return true;
+}
+
+// Our environment with the request's changes.
+std::vector<std::string> childEnvironment(const std::vector<std::string>& changes) {
+    std::vector<std::string> entries;
+    auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
+    for (char** e = environ; *e; ++e) {
+        std::string entry = *e;
+        bool replaced = false;
+        for (const std::string& change : changes) replaced = replaced || nameOf(change) == nameOf(entry);
+        if (!replaced) entries.push_back(entry);
+    }
+    for (const std::string& change : changes)
+        if (change.find('=') != std::string::npos) entries.push_back(change);
+    return entries;
+}
+
+// Runs with SIGTTOU held: a process outside the terminal's foreground group
+// that changes it would otherwise be stopped.
+void setTerminalForeground(int group) {
+    sigset_t ttou, old;
+    sigemptyset(&ttou);
+    sigaddset(&ttou, SIGTTOU);
+    sigprocmask(SIG_BLOCK, &ttou, &old);
+    tcsetpgrp(0, group);
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+}
+
+// Ctrl+Z stopped the child holding the terminal. We stop as well, with the
+// terminal taken back first, so the shell that started us sees its job
+// stopped; after fg the child gets the terminal again and continues.
+void followStoppedChild(int pid) {
+    setTerminalForeground(getpgrp());
+    raise(SIGTSTP);
+    setTerminalForeground(pid);
+    kill(-pid, SIGCONT);
 }
 
 std::string shellQuoted(const std::string& text) {
@@ -123,6 +169,15 @@ int spawnProcess(const SpawnRequest& request, ChildProcess& child) {
     sigaddset(&defaults, SIGPIPE);  // ignored by our socket code
     short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
     if (request.newSession) flags |= POSIX_SPAWN_SETSID;
+    // Only a terminal we control, and hold the foreground of, can be handed on.
+    bool holdsTerminal = request.terminalForeground && !request.newSession && tcgetpgrp(0) == getpgrp();
+    if (holdsTerminal) {
+        // The group is made and given the terminal in the child, before the
+        // program starts, so its first read of the terminal is its own.
+        flags |= POSIX_SPAWN_SETPGROUP;
+        posix_spawnattr_setpgroup(&attributes, 0);
+        if (rc == 0) rc = posix_spawn_file_actions_addtcsetpgrp_np(&actions, 0);
+    }
     posix_spawnattr_setflags(&attributes, flags);
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
@@ -132,8 +187,13 @@ int spawnProcess(const SpawnRequest& request, ChildProcess& child) {
     for (const std::string& a : request.arguments) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
 
+    std::vector<std::string> environment = childEnvironment(request.environment);
+    std::vector<char*> envp;
+    for (std::string& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
     pid_t pid = -1;
-    if (rc == 0) rc = posix_spawn(&pid, request.program.c_str(), &actions, &attributes, argv.data(), environ);
+    if (rc == 0) rc = posix_spawn(&pid, request.program.c_str(), &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (rc != 0) {
@@ -141,6 +201,7 @@ int spawnProcess(const SpawnRequest& request, ChildProcess& child) {
         return rc;
     }
     child.pid = pid;
+    if (holdsTerminal) terminalChild = pid;
     closePipe(pipes[0][0]);
     closePipe(pipes[1][1]);
     closePipe(pipes[2][1]);
@@ -153,12 +214,36 @@ int spawnProcess(const SpawnRequest& request, ChildProcess& child) {
 
 bool childHasExited(ChildProcess& child) {
     if (child.exited || child.pid <= 0) return true;
+    bool holdsTerminal = child.pid == terminalChild;
     int status = 0;
-    pid_t r = waitpid(child.pid, &status, WNOHANG);
+    pid_t r = waitpid(child.pid, &status, WNOHANG | (holdsTerminal ? WUNTRACED : 0));
     if (r == 0) return false;
+    if (r > 0 && WIFSTOPPED(status)) {
+        followStoppedChild(child.pid);
+        return false;
+    }
+    if (holdsTerminal) terminalChild = 0;
     child.exited = true;
     child.exitStatus = r > 0 ? statusCode(status) : -1;
     return true;
+}
+
+void endTerminalChild() {
+    int pid = terminalChild;
+    if (pid <= 0) return;
+    int status;
+    kill(-pid, SIGTERM);
+    kill(-pid, SIGCONT);  // a stopped program must run to end
+    for (int waited = 0; waited < TERMINAL_CHILD_GRACE_MS; waited += 10) {
+        if (waitpid(pid, &status, WNOHANG) != 0) {
+            terminalChild = 0;
+            return;
+        }
+        poll(nullptr, 0, 10);
+    }
+    kill(-pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    terminalChild = 0;
 }
 
 bool waitForChild(ChildProcess& child, int timeoutMs) {
@@ -173,6 +258,7 @@ bool waitForChild(ChildProcess& child, int timeoutMs) {
 
 void abandonChild(ChildProcess& child) {
     if (child.pid > 0 && !childHasExited(child)) abandoned.push_back(child.pid);
+    if (child.pid > 0 && child.pid == terminalChild) terminalChild = 0;
     child.pid = -1;
     child.exited = false;
     child.exitStatus = -1;
@@ -265,10 +351,10 @@ std::vector<std::string> runningExecutables() {
             list.push_back(path);
             continue;
         }
-        std::string argv0 = readProcFile(base + "/cmdline");
+        std::string argv0 = readFileStart(base + "/cmdline");
         argv0 = argv0.substr(0, argv0.find('\0'));
         if (argv0.empty()) {
-            argv0 = readProcFile(base + "/comm");
+            argv0 = readFileStart(base + "/comm");
             while (!argv0.empty() && argv0.back() == '\n') argv0.pop_back();
         }
         if (!argv0.empty()) list.push_back(argv0);
@@ -313,19 +399,28 @@ int openWithDesktop(const std::string& target, const SpawnRequest& streams, Chil
 }
 
 bool writeLauncherScript(const std::string& path, const std::string& program) {
+    std::string script = "#!/bin/sh\n" + std::string(LAUNCHER_MARK) + "\nexec " + shellQuoted(program) + " \"$@\"\n";
     struct stat st {};
-    if (lstat(path.c_str(), &st) == 0) return true;
-    std::string script = "#!/bin/sh\n"
-                         "# Made when the program started; delete it to have it made again.\n"
-                         "exec " + shellQuoted(program) + " \"$@\"\n";
-    // Written under a temporary name and linked into place, so nobody ever
-    // runs half a script and a file that appeared meanwhile is kept.
+    bool exists = lstat(path.c_str(), &st) == 0;
+    if (exists) {
+        // Ours (marked, or made before the mark) runs another installation's
+        // program: it is replaced. A file of the user's is kept.
+        std::string current = S_ISREG(st.st_mode) ? readFileStart(path) : std::string();
+        bool ours = current.find("\n" + std::string(LAUNCHER_MARK) + "\n") != std::string::npos ||
+                    current.find("\n" + std::string(EARLIER_LAUNCHER_MARK) + "\n") != std::string::npos;
+        if (!ours || current == script) return true;
+    }
+    // Written under a temporary name and put into place in one step, so
+    // nobody ever runs half a script. A new launcher is linked, so a file
+    // that appeared meanwhile is kept; one of ours is replaced by renaming.
     std::string temporary = path + ".tmp" + std::to_string(getpid());
     int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0755);
     if (fd < 0) return false;
     bool written = writeAll(fd, script) && fchmod(fd, 0755) == 0;
     written = close(fd) == 0 && written;
-    if (written && link(temporary.c_str(), path.c_str()) != 0 && errno != EEXIST) {
+    if (written && exists) {
+        written = rename(temporary.c_str(), path.c_str()) == 0;
+    } else if (written && link(temporary.c_str(), path.c_str()) != 0 && errno != EEXIST) {
         // A file system without hard links.
         if (lstat(path.c_str(), &st) != 0) written = rename(temporary.c_str(), path.c_str()) == 0;
     }

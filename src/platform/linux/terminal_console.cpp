@@ -3,12 +3,14 @@
 // of what the 80 x 25 cells show on the terminal lets every draw send only
 // the cells that changed. Signal handlers share a few plain variables with
 // the main code and use only async-signal-safe calls (write, tcsetattr,
-// sigaction, raise, alarm, _exit).
+// tcsetpgrp, sigaction, sigprocmask, raise, alarm, kill, waitpid, poll,
+// _exit).
 #include "platform/linux/terminal_console.h"
 
 #include "platform/clock.h"
 #include "platform/encoding.h"
 #include "platform/key_decoder.h"
+#include "platform/process.h"
 
 #include <cerrno>
 #include <csignal>
@@ -124,18 +126,43 @@ void giveBackTerminal() {
     tcsetattr(ttyIn, TCSAFLUSH, &savedMode);
 }
 
+// Makes our process group the terminal's foreground group again. SIGTTOU is
+// held meanwhile: a background group that takes the terminal would get it.
+void becomeForeground() {
+    sigset_t ttou, old;
+    sigemptyset(&ttou);
+    sigaddset(&ttou, SIGTTOU);
+    sigprocmask(SIG_BLOCK, &ttou, &old);
+    tcsetpgrp(ttyIn, getpgrp());
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+}
+
+// When the program ends while the terminal is lent: the program holding it
+// (and its process group) is ended and waited for, and the terminal is ours
+// again, to be given back with our saved modes. Without this the program
+// would live on as an orphan over a terminal left in its raw mode.
+void endLending() {
+    if (!released) return;
+    endTerminalChild();
+    becomeForeground();
+    released = 0;
+    // Whatever modes and screen the program left are replaced by the ones saved at the start.
+    taken = 1;
+}
+
 void wake() {
     if (wakePipe[1] < 0) return;
     ssize_t n = write(wakePipe[1], "!", 1);
     (void)n;
 }
 
-void onEndSignal(int number) {
-    // Keys typed at a program we lent the terminal to are that program's.
-    if (released && (number == SIGINT || number == SIGQUIT)) return;
+void onEndSignal(int) {
+    // Keys typed at a program we lent the terminal to reach its process
+    // group, not ours: a signal that comes here was sent to us.
     int saved = errno;
     if (endSignal) {
         // Asked twice: end now, without waiting for the program.
+        endLending();
         giveBackTerminal();
         _exit(255);
     }
@@ -149,6 +176,7 @@ void onEndSignal(int number) {
 
 void onAlarm(int) {
     if (!endSignal) return;
+    endLending();
     giveBackTerminal();
     _exit(255);
 }
@@ -194,6 +222,7 @@ void onContinue(int) {
 }
 
 void onFatal(int number, siginfo_t* info, void*) {
+    endLending();
     giveBackTerminal();
     for (HandledSignal& h : handled)
         if (h.number == number && h.installed) sigaction(number, &h.previous, nullptr);
@@ -205,7 +234,7 @@ void onFatal(int number, siginfo_t* info, void*) {
 void installHandlers() {
     sigset_t mask;
     sigemptyset(&mask);
-    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH, SIGALRM}) sigaddset(&mask, s);
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH, SIGALRM, SIGTTOU}) sigaddset(&mask, s);
     for (HandledSignal& h : handled) {
         struct sigaction action {};
         action.sa_mask = mask;
@@ -242,7 +271,7 @@ void appendNumber(std::string& out, int n) { out += std::to_string(n); }
 
 class TerminalConsole : public ConsoleBackend {
 public:
-    TerminalConsole() : decoder_(true) {
+    explicit TerminalConsole(bool leaveLastScreen) : decoder_(true), leaveLastScreen_(leaveLastScreen) {
         for (int i = 0; i < 16; ++i) ansi_[i] = ansiColourForPalette(i);
     }
     ~TerminalConsole() override { close(); }
@@ -288,8 +317,22 @@ public:
         sigset_t mask, old;
         sigfillset(&mask);
         sigprocmask(SIG_BLOCK, &mask, &old);
-        giveBackTerminal();
         alarm(0);
+        endLending();
+        giveBackTerminal();
+        // The last screen stays readable on the normal screen, below the
+        // command that started the program.
+        if (leaveLastScreen_) {
+            std::string text = finalText();
+            writeAll(ttyOut, text.data(), text.size());
+        }
+        // An alarm that came before it was cancelled would meet the default
+        // handling (the end of the process) once the handlers are restored.
+        const timespec noWait{0, 0};
+        sigset_t alarmOnly;
+        sigemptyset(&alarmOnly);
+        sigaddset(&alarmOnly, SIGALRM);
+        sigtimedwait(&alarmOnly, nullptr, &noWait);
         restoreHandlers();
         active = 0;
         released = 0;
@@ -428,6 +471,7 @@ public:
         sigfillset(&mask);
         sigprocmask(SIG_BLOCK, &mask, &old);
         released = 0;
+        becomeForeground();
         takeTerminal();
         sigprocmask(SIG_SETMASK, &old, nullptr);
         resized = 0;
@@ -565,12 +609,36 @@ private:
             lastFg_ = fg;
             lastBg_ = bg;
         }
-        uint32_t cp = cp1252ToUnicode(shownChars_[index]);
-        // Control codes would move the cursor or start a sequence: shown as a box.
-        if (cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0)) cp = 0xFFFD;
-        appendUtf8(out_, cp);
+        appendUtf8(out_, shownCodePoint(shownChars_[index]));
         // In the last column the cursor stays put (no autowrap): position unknown.
         termCol_ = col + 1 < termCols_ ? col + 1 : -1;
+    }
+
+    // The screen as plain text lines (UTF-8, CR LF), up to its last row that
+    // holds more than blanks, trailing blanks removed.
+    std::string finalText() const {
+        std::string text;
+        int rows = 0;
+        for (int row = 0; row < ROWS; ++row)
+            for (int col = 0; col < COLS; ++col)
+                if (!isBlank(shownChars_[row * COLS + col])) rows = row + 1;
+        for (int row = 0; row < rows; ++row) {
+            const uint8_t* cells = shownChars_ + row * COLS;
+            int end = COLS;
+            while (end > 0 && isBlank(cells[end - 1])) --end;
+            for (int col = 0; col < end; ++col) appendUtf8(text, shownCodePoint(cells[col]));
+            text += "\r\n";
+        }
+        return text;
+    }
+
+    static bool isBlank(uint8_t ch) { return ch == ' ' || ch == 0; }
+
+    // The character a cell shows; control codes would move the cursor or
+    // start a sequence, so they show as a box.
+    static uint32_t shownCodePoint(uint8_t ch) {
+        uint32_t cp = cp1252ToUnicode(ch);
+        return cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0) ? 0xFFFD : cp;
     }
 
     // True when the new screen is the shown one moved up one row (a line
@@ -618,6 +686,7 @@ private:
     }
 
     KeyDecoder decoder_;
+    bool leaveLastScreen_;
     std::string out_;
     std::string title_;
     bool opened_ = false;
@@ -654,4 +723,6 @@ int ansiColourForPalette(int paletteIndex) {
     return best;
 }
 
-std::unique_ptr<ConsoleBackend> makeTerminalConsole() { return std::make_unique<TerminalConsole>(); }
+std::unique_ptr<ConsoleBackend> makeTerminalConsole(bool leaveLastScreen) {
+    return std::make_unique<TerminalConsole>(leaveLastScreen);
+}
