@@ -4,6 +4,7 @@
 #include "platform/headless/headless_console.h"
 #include "platform/linux/sdl_audio.h"
 #include "platform/linux/terminal_console.h"
+#include "platform/linux/window_console.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -11,7 +12,11 @@
 
 std::unique_ptr<ConsoleBackend> makeConsoleBackend(const std::string& kind, std::string& error) {
     std::string chosen = kind;
-    if (chosen.empty()) chosen = (isatty(0) && isatty(1)) ? "terminal" : "headless";
+    if (chosen.empty()) {
+        std::string noDisplay;
+        if (auto window = makeWindowConsole(noDisplay)) return window;
+        chosen = (isatty(0) && isatty(1)) ? "terminal" : "headless";
+    }
     if (chosen == "headless") return makeHeadlessConsole(HeadlessOptions{});
     if (chosen == "terminal") {
         if (!isatty(0) || !isatty(1)) {
@@ -22,10 +27,7 @@ std::unique_ptr<ConsoleBackend> makeConsoleBackend(const std::string& kind, std:
         if (!backend) error = "the terminal console is not available";
         return backend;
     }
-    if (chosen == "window") {
-        error = "the window console is not available in this build";
-        return nullptr;
-    }
+    if (chosen == "window") return makeWindowConsole(error);
     error = "unknown console '" + kind + "' (window, terminal or headless)";
     return nullptr;
 }
