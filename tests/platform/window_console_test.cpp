@@ -2,6 +2,7 @@
 // rotalis --console=window runs scripts whose window is looked at through
 // screenshots (import) and typed into with xdotool; the picture is shown by
 // the backend itself, in this process. Cells are 8 x 16 pixels.
+#include "platform/factory.h"
 #include "platform/linux/window_console.h"
 #include "platform/paths.h"
 #include "x_display.h"
@@ -250,6 +251,34 @@ TEST_F(WindowTest, PictureShowsAtItsPlaceOverTheTextAndGoes) {
         return i.at(30, 40) != GREEN && i.at(49, 49) != BLUE;
     })) << "the picture is still there";
     console->close();
+}
+
+TEST_F(WindowTest, ClipboardCarriesWindows1252TextAsTheDesktopsText) {
+    std::string error;
+    auto console = makeWindowConsole(error);
+    ASSERT_TRUE(console) << error;
+    ASSERT_TRUE(console->open());
+    ASSERT_TRUE(console->setClipboard("A\xE7\xE3o \x80"));  // "Ação €"
+    std::string text;
+    ASSERT_TRUE(console->getClipboard(text));
+    EXPECT_EQ(text, "A\xE7\xE3o \x80");
+    console->close();
+}
+
+TEST_F(WindowTest, TheWindowIsTheDefaultWhenADisplayIsUsable) {
+    std::string error;
+    auto console = makeConsoleBackend("", error);
+    ASSERT_TRUE(console) << error;
+    EXPECT_TRUE(console->keyTransitions()) << "not the window";
+    std::string display = std::getenv("DISPLAY");
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    console = makeConsoleBackend("", error);
+    ASSERT_TRUE(console) << error;
+    EXPECT_FALSE(console->keyTransitions());
+    EXPECT_FALSE(makeConsoleBackend("window", error));
+    EXPECT_NE(error.find("display"), std::string::npos) << error;
+    setenv("DISPLAY", display.c_str(), 1);
 }
 
 } // namespace
