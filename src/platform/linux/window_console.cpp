@@ -393,9 +393,9 @@ void WindowConsole::present(SDL_Rect rect) {
             SDL_BlitSurface(picture_, &src, screen, &both);
         }
     }
-    SDL_Rect caret = caretRect(), part;
-    if (caretOn_ && focused_ && SDL_IntersectRect(&caret, &rect, &part) &&
-        SDL_IntersectRect(&part, &screen->clip_rect, &part) && screen->format->BytesPerPixel == 4) {
+    SDL_Rect caret = caretRect(), inRect, part;
+    if (caretOn_ && focused_ && SDL_IntersectRect(&caret, &rect, &inRect) &&
+        SDL_IntersectRect(&inRect, &screen->clip_rect, &part) && screen->format->BytesPerPixel == 4) {
         // The caret inverts what it covers.
         SDL_LockSurface(screen);
         for (int y = part.y; y < part.y + part.h; ++y) {
@@ -550,7 +550,8 @@ void WindowConsole::keyDown(const SDL_KeyboardEvent& key, std::vector<InputEvent
     e.shift = mod & KMOD_SHIFT;
     e.ctrl = mod & KMOD_CTRL;
     e.alt = mod & KMOD_ALT;  // AltGr is KMOD_MODE and types characters
-    dropText_ = false;
+    // With Ctrl a key types no text: letters give their control codes below.
+    dropText_ = e.ctrl;
     if (!key.repeat) {
         InputEvent down = e;
         down.kind = InputEvent::KeyDown;
@@ -587,11 +588,12 @@ void WindowConsole::keyDown(const SDL_KeyboardEvent& key, std::vector<InputEvent
     else if (e.ctrl && sym == SDLK_LEFTBRACKET) code = 27;
     else if (e.ctrl && sym == SDLK_BACKSLASH) code = 28;
     else if (e.ctrl && sym == SDLK_RIGHTBRACKET) code = 29;
+    else if (e.ctrl && sym == SDLK_SPACE) code = ' ';
     else if (sym == SDLK_RETURN || sym == SDLK_KP_ENTER) code = 13;
     else if (sym == SDLK_BACKSPACE) code = 8;
     else if (sym == SDLK_TAB) code = 9;
     else if (sym == SDLK_ESCAPE) code = 27;
-    if (code == 0) return;  // its text event follows
+    if (code == 0) return;  // a typed character comes as text
     e.ch = code;
     e.alt = false;
     events.push_back(e);
