@@ -1,8 +1,11 @@
 // A private X display for window tests and benchmarks: Xvfb on a display
 // number it chooses itself (-displayfd), optionally the openbox window
 // manager, and a keyboard map without the server's own Ctrl+Alt+F-key
-// actions (so those keys reach programs). The server never resets, since a
-// reset when the last client leaves would bring the old keyboard map back. While it runs, DISPLAY names it
+// actions (so those keys reach programs) and with the Portuguese letters ç ã
+// õ á é ó on spare keys (xdotool would otherwise bind them to one scratch key
+// in turn, and a slow program could read one letter as the next). The
+// server never resets, since a reset when the last client leaves would
+// bring the old keyboard map back. While it runs, DISPLAY names it
 // and DBUS_SESSION_BUS_ADDRESS is "disabled:" in this process, so the code
 // under test and every program started here use it and start no bus
 // daemon. stop() (or the destructor) ends openbox and Xvfb and waits for
@@ -17,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
 #include <sstream>
 #include <string>
@@ -146,6 +150,7 @@ public:
         bool ok = false;
         run({"setxkbmap", "-option", "srvrkeys:none"}, &ok);
         if (!ok) return fail("setxkbmap failed");
+        if (!addLetterKeys()) return fail("xkbcomp cannot load the keyboard map");
         if (!windowManager) return true;
         wm_ = spawn({"openbox", "--sm-disable"});
         // The window manager is ready once it answers for the desktops.
@@ -218,6 +223,26 @@ public:
     }
 
 private:
+    bool addLetterKeys() {
+        bool ok = false;
+        std::string keymap = run({"setxkbmap", "-print"}, &ok);
+        size_t symbols = keymap.find("xkb_symbols");
+        size_t end = symbols == std::string::npos ? symbols : keymap.find('"', keymap.find('"', symbols) + 1);
+        if (!ok || end == std::string::npos) return false;
+        keymap.insert(end + 1,
+                      "\n key <I120> { [ ccedilla, Ccedilla ] };"
+                      "\n key <I149> { [ atilde, Atilde ] };"
+                      "\n key <I154> { [ otilde, Otilde ] };"
+                      "\n key <I168> { [ aacute, Aacute ] };"
+                      "\n key <I178> { [ eacute, Eacute ] };"
+                      "\n key <I183> { [ oacute, Oacute ] };\n");
+        std::string path = "/tmp/x_display_keymap_" + std::to_string(getpid()) + name_.substr(1);
+        std::ofstream(path) << keymap;
+        run({"xkbcomp", "-w", "0", path, name_}, &ok);
+        std::remove(path.c_str());
+        return ok;
+    }
+
     bool fail(const std::string& what) {
         error_ = what;
         stop();

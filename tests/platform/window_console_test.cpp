@@ -145,6 +145,7 @@ TEST_F(WindowTest, ColouredTextAtItsCellsWithTwoColoursSwapped) {
 }
 
 TEST_F(WindowTest, ScrollingGivesTheNewRowTheBackgroundColour) {
+    video("LENTO=S\n");  // the pixels move up (the window has the focus, clear of the screen's bottom)
     start("fundo 2\nrepete i 25\nescreve \"linha \" i\nfim repete\nfundo 4\nescreve \"ultima\"\nle mudo t&\n");
     Image image;
     ASSERT_TRUE(XDisplay::waitForPicture(window_, image, [](const Image& i) { return cellIs(i, 79, 24, RED); }))

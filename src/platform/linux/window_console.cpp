@@ -329,6 +329,7 @@ void WindowConsole::close() {
     font_ = nullptr;
     for (auto& g : glyphs_) g.clear();
     TTF_Quit();
+    FcFini();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
