@@ -708,6 +708,7 @@ std::unique_ptr<ConsoleBackend> makeWindowConsole(std::string& error) {
     // Draw through the X11 framebuffer: no GPU is needed, and what is drawn
     // is at once what the window shows.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    x11IgnoreVanishedWindows();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         error = std::string("the window console cannot use the display (") + SDL_GetError() + ")";
         return nullptr;

@@ -7,6 +7,13 @@
 
 namespace {
 
+XErrorHandler previousHandler = nullptr;
+
+int ignoreVanishedWindow(Display* display, XErrorEvent* error) {
+    if (error->error_code == BadWindow || !previousHandler) return 0;
+    return previousHandler(display, error);
+}
+
 bool x11Info(SDL_Window* window, SDL_SysWMinfo& info) {
     SDL_VERSION(&info.version);
     return window && SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11;
@@ -24,4 +31,11 @@ void x11Bell(SDL_Window* window) {
     if (!x11Info(window, info)) return;
     XBell(info.info.x11.display, 0);
     XFlush(info.info.x11.display);
+}
+
+void x11IgnoreVanishedWindows() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    previousHandler = XSetErrorHandler(ignoreVanishedWindow);
 }

@@ -8,3 +8,9 @@ struct SDL_Window;
 unsigned long x11WindowId(SDL_Window* window);
 // Rings the bell of the window's display.
 void x11Bell(SDL_Window* window);
+// Makes X errors about windows that no longer exist harmless (before SDL
+// starts its video): SDL wakes a waiting event loop by sending a message to
+// the window over a second connection, and when the window is destroyed
+// meanwhile (the program ending), Xlib's default handler would end the
+// process with status 1. Other errors go to the handler that was in place.
+void x11IgnoreVanishedWindows();
