@@ -1,6 +1,7 @@
 // The console screen model, key queue and message processing.
 #include "console/console.h"
 
+#include "console/braille.h"
 #include "platform/encoding.h"
 #include "platform/exit.h"
 #include "platform/headless/headless_console.h"
@@ -34,7 +35,8 @@ int keyCount = 0;
 std::string title;
 std::string ownClipboard;
 void (*audioProgress)() = nullptr;
-std::vector<InputEvent> events;
+void (*tonePlayer)(std::string_view waveImage) = nullptr;
+void (*toneStopper)() = nullptr;
 
 // Alt+letter and Alt+digit codes.
 const uint8_t ALT_LETTER[26] = {30, 48, 46, 32, 18, 33, 34, 35, 23, 36, 37, 38, 50,
@@ -90,10 +92,23 @@ void pushSpecial(uint8_t code) {
     }
 }
 
+// Ctrl+Alt+F11 (next braille mode) and Ctrl+Alt+F12 (braille off), and
+// Ctrl+Shift with the same keys for desktops that take Ctrl+Alt+F-keys to
+// switch terminals. Only where the backend reports key presses and releases.
+bool brailleSwitch(const InputEvent& e) {
+    if (!e.ctrl || !(e.alt || e.shift) || !out().keyTransitions()) return false;
+    if (e.key == SpecialKey::F11) setBrailleMode(nextBrailleMode(brailleMode));
+    else if (e.key == SpecialKey::F12) setBrailleMode(0);
+    else return false;
+    return true;
+}
+
 void translate(const InputEvent& e) {
     switch (e.kind) {
     case InputEvent::Character: {
         uint8_t c = e.ch;
+        // Braille typing makes the space and the letters itself.
+        bool brailleKey = c == ' ' || isAsciiLetter(static_cast<char>(c));
         if (e.alt) {
             // Ctrl+Alt+letter reaches a terminal as ESC and a control byte.
             if (c >= 1 && c <= 26 && c != 8 && c != 9 && c != 13) c = static_cast<uint8_t>('a' + c - 1);
@@ -102,6 +117,7 @@ void translate(const InputEvent& e) {
             if (c >= '1' && c <= '9') return pushSpecial(static_cast<uint8_t>(120 + c - '1'));
             if (c == '0') return pushSpecial(129);
         }
+        if (brailleMode != 0 && brailleKey) return;
         if (keyCount >= KEY_QUEUE_SIZE) return;
         if (c == 8 && e.ctrl) c = 127;
         else if (c == 13 && e.ctrl) c = 10;
@@ -115,10 +131,18 @@ void translate(const InputEvent& e) {
         // editor's Alt+F1, Alt+Ctrl+F9) asks for the modifiers held. Alt+F4
         // stays the desktop's.
         if (e.alt && !e.ctrl && e.key == SpecialKey::F4) return;
+        if (brailleSwitch(e)) return;
         if (e.ctrl) return pushSpecial(codes.ctrl);
         if (e.key == SpecialKey::Insert && e.shift) return pushSpecial(254);
         return pushSpecial(codes.plain);
     }
+    case InputEvent::KeyDown:
+        if (brailleMode != 0 && !e.ctrl && !e.alt) brailleKeyDown(static_cast<char>(e.ch));
+        return;
+    case InputEvent::KeyUp:
+        // A release with Alt held is the desktop's (Alt shortcuts).
+        if (brailleMode != 0 && !e.alt) brailleKeyUp(static_cast<char>(e.ch), e.ctrl);
+        return;
     case InputEvent::Break:
         programExit(255);
     case InputEvent::Closed:
@@ -130,7 +154,9 @@ void translate(const InputEvent& e) {
 
 // Takes input from the backend (waiting at most timeoutMs) and pumps audio.
 void pump(int timeoutMs, bool keyAwaited) {
-    events.clear();
+    // Its own list: a key may switch braille typing, whose tones wait and
+    // so process messages again.
+    std::vector<InputEvent> events;
     out().pollInput(events, timeoutMs, keyAwaited);
     for (size_t i = 0; i < events.size(); ++i) translate(events[i]);
     if (audioProgress) audioProgress();
@@ -177,6 +203,9 @@ void openConsole() {
     if (!title.empty()) out().setTitle(title);
     out().drawAll(chars, attrs);
     updateCursor();
+    // [BRAILLE] MODO: the low two bits of its first character.
+    std::string mode = readVideo("BRAILLE", "MODO", "0");
+    if (out().keyTransitions() && !mode.empty()) setBrailleMode(static_cast<uint8_t>(mode[0]) & 3);
 }
 
 bool consoleIsOpen() { return created; }
@@ -382,6 +411,56 @@ std::string keyModifierFlags() {
 
 void setAudioProgressHandler(void (*handler)()) { audioProgress = handler; }
 
+void setConsoleTonePlayer(void (*play)(std::string_view waveImage), void (*stop)()) {
+    tonePlayer = play;
+    toneStopper = stop;
+}
+
+std::string consoleToneImage(int frequency) {
+    constexpr int RATE = 11025;
+    constexpr int HEADER = 44;
+    if (frequency <= 0 || frequency > RATE) return {};
+    int period = RATE / frequency;
+    std::string image(HEADER + RATE + 2, '\x80');
+    uint8_t* data = reinterpret_cast<uint8_t*>(image.data()) + HEADER;
+    // Whole periods, each half low and half high, while they fit.
+    int size = 0;
+    for (int k = 0;; ++k) {
+        int start = static_cast<int>(static_cast<int64_t>(k) * RATE / frequency);
+        size = start;
+        if (start + HEADER > RATE - period) break;
+        for (int i = 0; i < period; ++i) data[start + i] = i < period / 2 ? 96 : 160;
+    }
+    if (size > 0) data[size - 1] = 128;
+    image.resize(HEADER + size);
+    auto put = [&](int at, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) image[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    image.replace(0, 4, "RIFF");
+    put(4, static_cast<uint32_t>(size + 36), 4);
+    image.replace(8, 8, "WAVEfmt ");
+    put(16, 16, 4);
+    put(20, 1, 2);         // PCM
+    put(22, 1, 2);         // mono
+    put(24, RATE, 4);      // samples per second
+    put(28, RATE, 4);      // bytes per second
+    put(32, 1, 2);         // block alignment
+    put(34, 8, 2);         // bits per sample
+    image.replace(36, 4, "data");
+    put(40, static_cast<uint32_t>(size), 4);
+    return image;
+}
+
+void playConsoleTone(int frequency) {
+    std::string image = consoleToneImage(frequency);
+    if (image.empty()) stopConsoleTone();
+    else if (tonePlayer) tonePlayer(image);
+}
+
+void stopConsoleTone() {
+    if (toneStopper) toneStopper();
+}
+
 void setConsoleTitle(std::string_view t) {
     title = std::string(t.substr(0, 249));
     if (created) out().setTitle(title);
@@ -450,4 +529,5 @@ void resetConsole() {
     ownClipboard.clear();
     textAttribute = 0x0F;
     fixedColours = false;
+    resetBraille();
 }

@@ -68,6 +68,18 @@ std::string keyModifierFlags();
 // completion here.
 void setAudioProgressHandler(void (*handler)());
 
+// The console's own tone (braille mode switches): an 8-bit mono 11 025 Hz
+// square wave of `frequency` Hz (1..11025), a little under a second of
+// whole periods, as a RIFF/WAVE image; empty for other frequencies.
+std::string consoleToneImage(int frequency);
+// Starts the tone, cutting whatever sound plays; the caller waits with
+// waitMs as long as it should sound, then stops it. Silent until a player
+// is installed.
+void playConsoleTone(int frequency);
+void stopConsoleTone();
+// How the tones are played: the wave player installs itself here.
+void setConsoleTonePlayer(void (*play)(std::string_view waveImage), void (*stop)());
+
 void setConsoleTitle(std::string_view title);
 const std::string& consoleTitle();
 void setConsoleWindowState(WindowState state);

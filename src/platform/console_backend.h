@@ -1,7 +1,7 @@
 // The display and keyboard behind the 80 x 25 console. The console module
 // keeps the screen model and the key queue; a backend shows the model and
-// reports input. Backends: terminal (platform/linux), headless
-// (platform/headless) and, later, a window.
+// reports input. Backends: window and terminal (platform/linux), headless
+// (platform/headless).
 #pragma once
 
 #include "platform/clock.h"
@@ -15,6 +15,14 @@
 constexpr int SCREEN_COLUMNS = 80;
 constexpr int SCREEN_ROWS = 25;
 
+// The RGB colour of each palette index (what a colour map entry names).
+inline constexpr uint8_t CONSOLE_PALETTE[16][3] = {
+    {0, 0, 0},       {0, 0, 255},     {0, 255, 0},     {0, 255, 255},
+    {255, 0, 0},     {142, 0, 142},   {68, 34, 34},    {192, 192, 192},
+    {128, 128, 128}, {128, 128, 255}, {128, 255, 128}, {128, 255, 255},
+    {255, 128, 128}, {255, 128, 255}, {255, 255, 0},   {255, 255, 255},
+};
+
 enum class SpecialKey : uint8_t {
     None,
     F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12,
@@ -25,8 +33,10 @@ struct InputEvent {
     enum Kind : uint8_t {
         Character,  // a typed character: Windows-1252 code in `ch` (Enter 13, Backspace 8, Esc 27)
         Special,    // a key of the special-key table in `key`
-        KeyDown,    // raw key transitions, only from backends that see them (`scancode`)
-        KeyUp,
+        KeyDown,    // raw key transitions, only from backends that see them:
+        KeyUp,      //   `ch` is 'a'..'z' for a letter key, ' ' for the space bar,
+                    //   0 for any other key; `scancode` the backend's key number.
+                    //   A held key's repeats bring no further KeyDown.
         Mouse,      // button (1 left, 2 middle, 3 right, 0 move) at x, y pixels
         Break,      // the user asked to end the program at once (Ctrl+Break, a signal)
         Closed,     // the window was closed or the input ended
@@ -90,6 +100,8 @@ public:
     virtual void modifiers(bool& shift, bool& ctrl, bool& alt) {
         shift = ctrl = alt = false;
     }
+    // True when pollInput reports KeyDown and KeyUp (braille typing needs them).
+    virtual bool keyTransitions() const { return false; }
 
     // Hands the terminal to a program started in the foreground: true when
     // this backend holds a terminal and gave it back (normal modes and
@@ -110,4 +122,6 @@ public:
     virtual void showPicture(const std::vector<uint8_t>& rgb, int width, int height, int x, int y) {
         (void)rgb; (void)width; (void)height; (void)x; (void)y;
     }
+    // The X11 id of the console's window, 0 when it has none.
+    virtual unsigned long nativeWindowId() { return 0; }
 };

@@ -4,6 +4,7 @@
 #include "platform/headless/headless_console.h"
 #include "platform/linux/sdl_audio.h"
 #include "platform/linux/terminal_console.h"
+#include "platform/linux/window_console.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -21,7 +22,10 @@ std::string environmentValue(const char* name) {
 
 } // namespace
 
-std::string defaultConsoleKind() { return (isatty(0) && isatty(1)) ? "terminal" : "headless"; }
+std::string defaultConsoleKind() {
+    if (windowConsoleUsable()) return "window";
+    return (isatty(0) && isatty(1)) ? "terminal" : "headless";
+}
 
 std::unique_ptr<ConsoleBackend> makeConsoleBackend(const std::string& kind, std::string& error,
                                                    bool startedByFamily) {
@@ -36,10 +40,7 @@ std::unique_ptr<ConsoleBackend> makeConsoleBackend(const std::string& kind, std:
         if (!backend) error = "the terminal console is not available";
         return backend;
     }
-    if (chosen == "window") {
-        error = "the window console is not available in this build";
-        return nullptr;
-    }
+    if (chosen == "window") return makeWindowConsole(error);
     error = "unknown console '" + kind + "' (window, terminal or headless)";
     return nullptr;
 }

@@ -373,3 +373,20 @@ void resetWavePlayer() {
     compressSpeech = false;
     maxQueuedBlocks = WAVE_BUFFER_COUNT;
 }
+
+namespace {
+
+// The console's tones (braille mode switches) cut what plays and keep their
+// pitch and length whatever the speech settings are.
+void playConsoleToneImage(std::string_view image) {
+    stopPlayback();
+    bool compress = compressSpeech, fast = fastPlayback;
+    compressSpeech = fastPlayback = false;
+    playWaveImage(image);
+    compressSpeech = compress;
+    fastPlayback = fast;
+}
+
+[[maybe_unused]] const bool consoleTonesInstalled = (setConsoleTonePlayer(playConsoleToneImage, stopPlayback), true);
+
+} // namespace
