@@ -379,7 +379,7 @@ bool waitForReady(int fd, bool forWrite, int maxMs) {
         waitForMessage(maxMs < 10 ? maxMs : 10);
         return socketWaitReady(fd, forWrite, 0) != 0;
     }
-    events.clear();
+    std::vector<InputEvent> events;  // its own list, as in pump
     bool ready = out().pollInputOrReady(events, maxMs, fd, forWrite);
     for (size_t i = 0; i < events.size(); ++i) translate(events[i]);
     if (audioProgress) audioProgress();
