@@ -1,6 +1,7 @@
 // The console screen model, key queue and message processing.
 #include "console/console.h"
 
+#include "platform/clipboard.h"
 #include "platform/encoding.h"
 #include "platform/exit.h"
 #include "platform/headless/headless_console.h"
@@ -34,6 +35,7 @@ int keyCount = 0;
 std::string title;
 std::string ownClipboard;
 void (*audioProgress)() = nullptr;
+void (*desktopEvents)() = nullptr;
 std::vector<InputEvent> events;
 
 // Alt+letter and Alt+digit codes.
@@ -134,6 +136,7 @@ void pump(int timeoutMs, bool keyAwaited) {
     out().pollInput(events, timeoutMs, keyAwaited);
     for (size_t i = 0; i < events.size(); ++i) translate(events[i]);
     if (audioProgress) audioProgress();
+    if (desktopEvents) desktopEvents();
 }
 
 } // namespace
@@ -318,8 +321,12 @@ bool queueKey(uint8_t code) {
 }
 
 void processMessages() {
-    if (created) pump(0, false);
-    else if (audioProgress) audioProgress();
+    if (created) {
+        pump(0, false);
+        return;
+    }
+    if (audioProgress) audioProgress();
+    if (desktopEvents) desktopEvents();
 }
 
 void waitMs(int ms) {
@@ -340,6 +347,7 @@ void waitForMessage(int maxMs) {
     else {
         systemClock().sleepMs(maxMs);
         if (audioProgress) audioProgress();
+        if (desktopEvents) desktopEvents();
     }
 }
 
@@ -350,6 +358,7 @@ std::string keyModifierFlags() {
 }
 
 void setAudioProgressHandler(void (*handler)()) { audioProgress = handler; }
+void setDesktopEventHandler(void (*handler)()) { desktopEvents = handler; }
 
 void setConsoleTitle(std::string_view t) {
     title = std::string(t.substr(0, 249));
@@ -361,14 +370,17 @@ void setConsoleWindowState(WindowState state) {
     out().setWindowState(state);
 }
 
+// The desktop's clipboard when there is a display, whatever the console;
+// else the backend's, else one of our own.
 void copyToClipboard(std::string_view text) {
+    if (setDesktopClipboard(text)) return;
     if (!out().setClipboard(text)) ownClipboard = std::string(text);
 }
 
 std::string pasteFromClipboard(int capacity) {
     if (capacity <= 0) return {};
     std::string text;
-    if (!out().getClipboard(text)) text = ownClipboard;
+    if (!getDesktopClipboard(text) && !out().getClipboard(text)) text = ownClipboard;
     if (static_cast<int>(text.size()) > capacity - 1) text.resize(capacity - 1);
     return text;
 }

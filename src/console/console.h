@@ -57,6 +57,9 @@ std::string keyModifierFlags();
 // Called on every processing of messages; the wave player hooks its block
 // completion here.
 void setAudioProgressHandler(void (*handler)());
+// Also called on every processing of messages, while set: the
+// accessibility monitor gathers the desktop's events here.
+void setDesktopEventHandler(void (*handler)());
 
 void setConsoleTitle(std::string_view title);
 const std::string& consoleTitle();
