@@ -206,7 +206,7 @@ bool commandMsaa(std::string_view args) {
     if (consume(args, "CHECA")) {
         int target;
         if (!readVariable(args, target)) return false;
-        variable(target) = nextAccessibleEvent() ? "1" : "0";
+        variable(target).assign(1, nextAccessibleEvent() ? '1' : '0');
         return true;
     }
     if (consume(args, "CAPTURA")) {

@@ -231,7 +231,10 @@ private:
 
     static void received(AtspiEvent* event, void* data) {
         auto* self = static_cast<AtspiBus*>(data);
-        if (event->detail1 == 1 && event->source) {
+        // Toolkits may announce one focus change twice; the same object
+        // again is no change.
+        Kept& last = self->kept_[self->lastHandle_ % KEPT_EVENTS];
+        if (event->detail1 == 1 && event->source && event->source != last.object) {
             uint32_t handle = ++self->lastHandle_;
             Kept& k = self->kept_[handle % KEPT_EVENTS];
             if (k.object) g_object_unref(k.object);

@@ -234,6 +234,15 @@ public:
         if (!alive() || !xtest_) return;
         XTestFakeMotionEvent(d_, DefaultScreen(d_), x, y, CurrentTime);
         XFlush(d_);
+        // The server moves the pointer in its own time; like the move of
+        // the system it stands for, ours is done once the pointer is there.
+        int w = DisplayWidth(d_, DefaultScreen(d_)), h = DisplayHeight(d_, DefaultScreen(d_));
+        int wantX = std::clamp(x, 0, w - 1), wantY = std::clamp(y, 0, h - 1);
+        for (int i = 0; i < 100; ++i) {
+            int px, py;
+            if (!pointerPosition(px, py) || (px == wantX && py == wantY)) break;
+            systemClock().sleepMs(2);
+        }
     }
 
     void leftButton(bool down) override {
