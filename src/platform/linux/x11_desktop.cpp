@@ -322,7 +322,7 @@ public:
             e.xclient.data.l[1] = CurrentTime;
             XSendEvent(d_, window, False, NoEventMask, &e);
         } else {
-            XKillClient(d_, window);
+            XDestroyWindow(d_, window);
         }
         XFlush(d_);
         // The close is answered in the other program's own time; a program
