@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -193,6 +194,34 @@ TEST_F(DesktopSession, TheMonitorReadsFocusedObjectsAndObjectsAtPoints) {
                    "nada: |0||\n"
                    "ponto: Enviar|43|botão de apertar| " +
                        n(send.x) + " " + n(send.y) + " " + n(send.width) + " " + n(send.height) + "\nFim do script\n");
+}
+
+TEST_F(DesktopSession, AProgramWhoseDisplayEndsGoesOnWithoutIt) {
+    std::ofstream(dir_ + "/t.rot") << "seja a \"antes\"\n"
+                                      "transfere de a\n"
+                                      "janela minimiza \"NADA\"\n"
+                                      "escreve \"pronto\"\n"
+                                      "le tecla x &\n"
+                                      "janela minimiza \"FORMUL\"\n"
+                                      "checa s\n"
+                                      "transfere para b\n"
+                                      "escreve \"depois \" s \" \" b\n"
+                                      "digita \"x\"\n";
+    // The key waits in a pipe until the display has gone.
+    std::string fifo = dir_ + "/keys";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    xsession::Child r = session_.spawn(
+        {TEST_BINARY_DIR "/bin/rotalis", "--console=headless", "--audio=none", dir_ + "/t.rot"}, true, 1, fifo);
+    int keys = open(fifo.c_str(), O_WRONLY);
+    ASSERT_EQ(r.out.waitFor("pronto"), "pronto");
+    session_.endDisplay();
+    ASSERT_EQ(write(keys, "k", 1), 1);
+    close(keys);
+    // Without the display no window is found, the clipboard is the
+    // program's own from then on, and typing fails the run.
+    EXPECT_EQ(r.out.waitFor("depois"), "depois 1 ");
+    EXPECT_EQ(r.out.waitFor("Erro"), "Erro de execu\xC3\xA7\xC3\xA3o na linha 10");
+    EXPECT_TRUE(session_.ended(r.pid, 10000));
 }
 
 } // namespace

@@ -122,6 +122,10 @@ public:
         return true;
     }
 
+    // Ends the display server alone (what a crash of it looks like to
+    // its clients).
+    void endDisplay() { end(xvfb_); }
+
     // The environment every program of the session gets.
     std::map<std::string, std::string>& environment() { return env_; }
     const std::string& display() { return env_["DISPLAY"]; }

@@ -19,11 +19,15 @@ struct OurConnection {
     std::atomic<bool> lost{false};
 };
 OurConnection connections[4];
-int connectionCount = 0;
+// Error handlers run on the clipboard's thread too: a connection is
+// filled in before the count lets them see it.
+std::atomic<int> connectionCount{0};
 XErrorHandler previousErrorHandler = nullptr;
+XIOErrorHandler previousIoErrorHandler = nullptr;
 
 OurConnection* ours(Display* display) {
-    for (int i = 0; i < connectionCount; ++i)
+    int count = connectionCount.load();
+    for (int i = 0; i < count; ++i)
         if (connections[i].display == display) return &connections[i];
     return nullptr;
 }
@@ -40,19 +44,26 @@ int ignoreOurErrors(Display* display, XErrorEvent* error) {
 // server ended): the connection is marked and every later call on it
 // returns at once.
 void connectionBroke(Display* display, void*) {
+    static std::atomic<bool> told{false};
     if (OurConnection* c = ours(display)) {
-        if (!c->lost.exchange(true))
+        c->lost = true;
+        if (!told.exchange(true))
             std::fprintf(stderr, "%s: the X display went away\n", program_invocation_short_name);
     }
 }
 
-int quietIoError(Display*) { return 0; }
+// Xlib's own handler ends the program; ours lets connectionBroke take over.
+int ioError(Display* display) {
+    if (ours(display) || !previousIoErrorHandler) return 0;
+    return previousIoErrorHandler(display);
+}
 
 } // namespace
 
 Display* openX11Display() {
     std::lock_guard<std::mutex> lock(connectionsMutex);
-    if (connectionCount == static_cast<int>(std::size(connections))) return nullptr;
+    int count = connectionCount.load();
+    if (count == static_cast<int>(std::size(connections))) return nullptr;
     const char* name = std::getenv("DISPLAY");
     if (!name || !*name) return nullptr;
     static bool initialised = false;
@@ -63,12 +74,12 @@ Display* openX11Display() {
     }
     Display* display = XOpenDisplay(name);
     if (!display) return nullptr;
-    if (connectionCount == 0) {
+    if (count == 0) {
         previousErrorHandler = XSetErrorHandler(ignoreOurErrors);
-        XSetIOErrorHandler(quietIoError);
+        previousIoErrorHandler = XSetIOErrorHandler(ioError);
     }
-    connections[connectionCount].display = display;
-    ++connectionCount;
+    connections[count].display = display;
+    connectionCount.store(count + 1);
     XSetIOErrorExitHandler(display, connectionBroke, nullptr);
     return display;
 }
@@ -76,18 +87,6 @@ Display* openX11Display() {
 bool x11ConnectionLost(Display* display) {
     OurConnection* c = ours(display);
     return c && c->lost.load();
-}
-
-bool x11DisplayAvailable() {
-    static const bool available = [] {
-        const char* name = std::getenv("DISPLAY");
-        if (!name || !*name) return false;
-        Display* probe = XOpenDisplay(name);
-        if (!probe) return false;
-        XCloseDisplay(probe);
-        return true;
-    }();
-    return available;
 }
 
 Atom x11Atom(Display* display, const char* name) { return XInternAtom(display, name, False); }

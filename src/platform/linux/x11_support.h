@@ -16,8 +16,6 @@
 Display* openX11Display();
 // True once the connection broke; nothing more may be asked of it.
 bool x11ConnectionLost(Display* display);
-// Whether DISPLAY names a display that answers (asked once per process).
-bool x11DisplayAvailable();
 
 Atom x11Atom(Display* display, const char* name);
 // A property of 32-bit items (CARDINAL, WINDOW, ATOM): the values, empty
