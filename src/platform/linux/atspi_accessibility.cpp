@@ -231,10 +231,11 @@ private:
 
     static void received(AtspiEvent* event, void* data) {
         auto* self = static_cast<AtspiBus*>(data);
-        // Toolkits may announce one focus change twice; the same object
-        // again is no change.
+        // Toolkits may announce one focus change twice in a row; the same
+        // object again among the events of one round is no change.
         Kept& last = self->kept_[self->lastHandle_ % KEPT_EVENTS];
-        if (event->detail1 == 1 && event->source && event->source != last.object) {
+        bool repeated = !self->pending_.empty() && event->source == last.object;
+        if (event->detail1 == 1 && event->source && !repeated) {
             uint32_t handle = ++self->lastHandle_;
             Kept& k = self->kept_[handle % KEPT_EVENTS];
             if (k.object) g_object_unref(k.object);
