@@ -2,6 +2,7 @@
 #include "console/console.h"
 
 #include "console/braille.h"
+#include "platform/clipboard.h"
 #include "platform/encoding.h"
 #include "platform/exit.h"
 #include "platform/headless/headless_console.h"
@@ -37,6 +38,7 @@ std::string ownClipboard;
 void (*audioProgress)() = nullptr;
 void (*tonePlayer)(std::string_view waveImage) = nullptr;
 void (*toneStopper)() = nullptr;
+void (*desktopEvents)() = nullptr;
 
 // Alt+letter and Alt+digit codes.
 const uint8_t ALT_LETTER[26] = {30, 48, 46, 32, 18, 33, 34, 35, 23, 36, 37, 38, 50,
@@ -152,6 +154,13 @@ void translate(const InputEvent& e) {
     }
 }
 
+// What else is serviced with every processing of messages: the wave
+// player's finished blocks and the desktop's events.
+void serviceHandlers() {
+    if (audioProgress) audioProgress();
+    if (desktopEvents) desktopEvents();
+}
+
 // Takes input from the backend (waiting at most timeoutMs) and pumps audio.
 void pump(int timeoutMs, bool keyAwaited) {
     // Its own list: a key may switch braille typing, whose tones wait and
@@ -159,7 +168,7 @@ void pump(int timeoutMs, bool keyAwaited) {
     std::vector<InputEvent> events;
     out().pollInput(events, timeoutMs, keyAwaited);
     for (size_t i = 0; i < events.size(); ++i) translate(events[i]);
-    if (audioProgress) audioProgress();
+    serviceHandlers();
 }
 
 } // namespace
@@ -347,8 +356,11 @@ bool queueKey(uint8_t code) {
 }
 
 void processMessages() {
-    if (created) pump(0, false);
-    else if (audioProgress) audioProgress();
+    if (created) {
+        pump(0, false);
+        return;
+    }
+    serviceHandlers();
 }
 
 void waitMs(int ms) {
@@ -368,7 +380,7 @@ void waitForMessage(int maxMs) {
     if (created) pump(maxMs, false);
     else {
         systemClock().sleepMs(maxMs);
-        if (audioProgress) audioProgress();
+        serviceHandlers();
     }
 }
 
@@ -382,7 +394,7 @@ bool waitForReady(int fd, bool forWrite, int maxMs) {
     std::vector<InputEvent> events;  // its own list, as in pump
     bool ready = out().pollInputOrReady(events, maxMs, fd, forWrite);
     for (size_t i = 0; i < events.size(); ++i) translate(events[i]);
-    if (audioProgress) audioProgress();
+    serviceHandlers();
     return ready;
 }
 
@@ -410,6 +422,7 @@ std::string keyModifierFlags() {
 }
 
 void setAudioProgressHandler(void (*handler)()) { audioProgress = handler; }
+void setDesktopEventHandler(void (*handler)()) { desktopEvents = handler; }
 
 void setConsoleTonePlayer(void (*play)(std::string_view waveImage), void (*stop)()) {
     tonePlayer = play;
@@ -471,14 +484,17 @@ void setConsoleWindowState(WindowState state) {
     out().setWindowState(state);
 }
 
+// The desktop's clipboard when there is a display, whatever the console;
+// else the backend's, else one of our own.
 void copyToClipboard(std::string_view text) {
+    if (setDesktopClipboard(text)) return;
     if (!out().setClipboard(text)) ownClipboard = std::string(text);
 }
 
 std::string pasteFromClipboard(int capacity) {
     if (capacity <= 0) return {};
     std::string text;
-    if (!out().getClipboard(text)) text = ownClipboard;
+    if (!getDesktopClipboard(text) && !out().getClipboard(text)) text = ownClipboard;
     if (static_cast<int>(text.size()) > capacity - 1) text.resize(capacity - 1);
     return text;
 }

@@ -67,6 +67,9 @@ std::string keyModifierFlags();
 // Called on every processing of messages; the wave player hooks its block
 // completion here.
 void setAudioProgressHandler(void (*handler)());
+// Also called on every processing of messages, while set: the
+// accessibility monitor gathers the desktop's events here.
+void setDesktopEventHandler(void (*handler)());
 
 // The console's own tone (braille mode switches): an 8-bit mono 11 025 Hz
 // square wave of `frequency` Hz (1..11025), a little under a second of

@@ -5,6 +5,7 @@
 
 #include "interpreter/console_commands.h"
 #include "interpreter/control_flow.h"
+#include "interpreter/desktop_commands.h"
 #include "interpreter/download_command.h"
 #include "interpreter/file_commands.h"
 #include "interpreter/lista.h"
@@ -96,15 +97,15 @@ const CommandEntry COMMAND_TABLE[] = {
     {"OBSERVA", commandObserva},
     {"IP", commandIp},
     // Desktop automation, pictures, menus and programs.
-    {"DIGITA", commandNotAvailable},
-    {"ACIONA", commandNotAvailable},
-    {"CLICA", commandNotAvailable},
-    {"JANELA", commandNotAvailable},
-    {"CAPTURA", commandNotAvailable},
-    {"TRANSFERE", commandNotAvailable},
-    {"HANDLE", commandNotAvailable},
-    {"SENSOR", commandNotAvailable},
-    {"MSAA", commandNotAvailable},
+    {"DIGITA", commandDigita},
+    {"ACIONA", commandAciona},
+    {"CLICA", commandClica},
+    {"JANELA", commandJanela},
+    {"CAPTURA", commandCaptura},
+    {"TRANSFERE", commandTransfere},
+    {"HANDLE", commandHandle},
+    {"SENSOR", commandSensor},
+    {"MSAA", commandMsaa},
     {"MENU", commandNotAvailable},
     {"EXECUTA", commandExecuta},
     {"EXISTEPROG", commandExisteprog},

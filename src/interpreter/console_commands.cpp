@@ -3,7 +3,9 @@
 
 #include "console/console.h"
 #include "console/line_editor.h"
+#include "desktop/input_synthesis.h"
 #include "desktop/program_execution.h"
+#include "desktop/window_search.h"
 #include "interpreter/commands.h"
 #include "interpreter/file_commands.h"
 #include "interpreter/script.h"
@@ -82,8 +84,16 @@ bool commandLe(std::string_view args) {
         return true;
     }
     if (startsWithUpperLatin(args, "MOUSE ") || startsWithUpperLatin(args, "RATO ")) {
-        // The mouse position belongs to the desktop, which this build lacks.
-        return false;
+        std::string_view rest = trimView(args.substr(5));
+        bool screen = startsWithUpperLatin(rest, "TELA");
+        if (screen) rest.remove_prefix(4);
+        // Without a desktop there is no pointer to ask about.
+        int x, y, targetX, targetY;
+        if (!pointerPosition(screen, x, y) || !readVariable(rest, targetX) || !readVariable(rest, targetY))
+            return false;
+        variable(targetX) = decimal(x);
+        variable(targetY) = decimal(y);
+        return rest.empty();
     }
     std::string text(args);
     bool withModifiers = false;
@@ -215,9 +225,8 @@ bool commandEspera(std::string_view args) {
     std::string title;
     if (!readValue(args, title)) return true;
     std::string awaited = toUpperLatin(title);
-    // Without a desktop the only window there is to watch is the console.
     for (int64_t i = 0; i < 2 * static_cast<int64_t>(n); ++i) {
-        if (toUpperLatin(consoleTitle()).find(awaited) != std::string::npos) return true;
+        if (toUpperLatin(foregroundWindowTitle(249)).find(awaited) != std::string::npos) return true;
         waitMs(500);
     }
     runState.statusCode = 1;

@@ -4,6 +4,7 @@
 #include "console/console.h"
 #include "interpreter/commands.h"
 #include "interpreter/console_commands.h"
+#include "interpreter/desktop_commands.h"
 #include "interpreter/file_commands.h"
 #include "interpreter/lista.h"
 #include "interpreter/network_commands.h"
@@ -75,6 +76,7 @@ void resetInterpreter() {
     runState.startTime = ((static_cast<int64_t>(hour) * 60 + minute) * 60 + second) * 100 + hundredths;
     runState.startWeekday = weekday;
     resetConsoleCommands();
+    resetDesktopCommands();
 }
 
 bool storeLine(std::string_view text, int n) {

@@ -12,6 +12,7 @@
 // which speech skips silently.
 #include "app/provision.h"
 #include "console/console.h"
+#include "desktop/sensor.h"
 #include "interpreter/script.h"
 #include "interpreter/values.h"
 #include "platform/audio_sink.h"
@@ -54,6 +55,12 @@ void prepare() {
     startDir = fs::current_path().string();
     std::atexit(removeRoot);
     setenv("TALORA_HOME", root.c_str(), 1);
+    // Scripts must never reach the developer's desktop (typing into or
+    // closing their windows), its buses or a parallel port.
+    unsetenv("DISPLAY");
+    unsetenv("AT_SPI_BUS_ADDRESS");
+    setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+    setParallelPortOpener([]() -> std::unique_ptr<ParallelPort> { return nullptr; });
     resetTalorahome();
     if (chdir(root.c_str()) != 0) std::abort();
     recordStartDirectory();

@@ -66,6 +66,11 @@ RunOutcome runRotalis(const std::vector<std::string>& args, const std::string& w
         close(outPipe[0]);
         if (chdir(workDir.c_str()) != 0) _exit(126);
         setenv("TALORA_HOME", home.c_str(), 1);
+        // The same run on every machine: no display or session bus of the
+        // developer's reaches the program.
+        unsetenv("DISPLAY");
+        unsetenv("AT_SPI_BUS_ADDRESS");
+        setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
         std::vector<char*> argv;
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
