@@ -2,7 +2,7 @@
 #include "interpreter/console_commands.h"
 
 #include "console/console.h"
-#include "console/line_editor.h"
+#include "line_input/line_editor.h"
 #include "desktop/program_execution.h"
 #include "interpreter/commands.h"
 #include "interpreter/file_commands.h"

@@ -2,7 +2,7 @@
 // asked of the speech facade out. A fake backend hands the editor one key
 // (with its modifiers) each time it waits for one.
 #include "console/console.h"
-#include "console/line_editor.h"
+#include "line_input/line_editor.h"
 #include "platform/audio_sink.h"
 #include "platform/files.h"
 #include "platform/paths.h"

@@ -1,5 +1,5 @@
 // The talking line editor (see line_editor.h).
-#include "console/line_editor.h"
+#include "line_input/line_editor.h"
 
 #include "console/console.h"
 #include "desktop/program_execution.h"
