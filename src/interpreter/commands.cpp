@@ -8,6 +8,7 @@
 #include "interpreter/download_command.h"
 #include "interpreter/file_commands.h"
 #include "interpreter/lista.h"
+#include "interpreter/menu_command.h"
 #include "interpreter/program_commands.h"
 #include "interpreter/script.h"
 #include "interpreter/string_commands.h"
@@ -104,7 +105,7 @@ const CommandEntry COMMAND_TABLE[] = {
     {"HANDLE", commandNotAvailable},
     {"SENSOR", commandNotAvailable},
     {"MSAA", commandNotAvailable},
-    {"MENU", commandNotAvailable},
+    {"MENU", commandMenu},
     {"EXECUTA", commandExecuta},
     {"EXISTEPROG", commandExisteprog},
     {"IMAGEM", commandNotAvailable},

@@ -41,13 +41,16 @@ void resetConsoleCommands() {
     mciCloseAll();
 }
 
+std::string keyNotation(uint8_t key, uint8_t code) {
+    if (key == 0) return "#0#" + decimal(code);
+    if (key < 32) return "#" + decimal(key);
+    return std::string(1, static_cast<char>(key));
+}
+
 std::string readKeyNotation(bool echo, bool withModifiers) {
     uint8_t key = echo ? readKeyEcho() : readKey();
-    std::string notation;
-    if (key == 0) notation = "#0#" + decimal(readKey());
-    else if (key < 32 || withModifiers) notation = "#" + decimal(key);
-    else notation = std::string(1, static_cast<char>(key));
-    if (withModifiers) notation = keyModifierFlags() + notation;
+    std::string notation = keyNotation(key, key == 0 ? readKey() : 0);
+    if (withModifiers) notation = keyModifierFlags() + (key == 0 ? notation : "#" + decimal(key));
     return notation;
 }
 
