@@ -7,6 +7,7 @@
 #include "interpreter/control_flow.h"
 #include "interpreter/download_command.h"
 #include "interpreter/file_commands.h"
+#include "interpreter/image_command.h"
 #include "interpreter/lista.h"
 #include "interpreter/menu_command.h"
 #include "interpreter/program_commands.h"
@@ -108,7 +109,7 @@ const CommandEntry COMMAND_TABLE[] = {
     {"MENU", commandMenu},
     {"EXECUTA", commandExecuta},
     {"EXISTEPROG", commandExisteprog},
-    {"IMAGEM", commandNotAvailable},
+    {"IMAGEM", commandImagem},
 };
 
 // Every executed line looks its word up, so the index is an open-addressing
