@@ -153,6 +153,21 @@ TEST_F(TerminalTest, SuspendGivesTheTerminalBackAndResumeRepaints) {
     ASSERT_TRUE(waitFor("EXIT=0"));
 }
 
+TEST_F(TerminalTest, ScreenReviewFromTheLineEditor) {
+    // Alt+Ctrl+F9 reviews the screen; Ctrl+Insert copies it there (Ctrl+C
+    // ends the program in a terminal), Esc goes back to the field and
+    // Shift+Insert pastes the first row of the copy.
+    startScript("escreve \"Radio Ondaria\"\nescreve \"Nome: \" &\nle a\nescreve \"[\" a \"]\"\nle mudo t&\n");
+    ASSERT_TRUE(waitFor("Nome:"));
+    for (const char* key : {"C-M-F9", "Up", "C-IC", "Escape"}) press(key);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a lone Esc is told from Alt by a pause
+    press("S-IC");
+    press("Enter");
+    ASSERT_TRUE(waitFor("[Radio Ondaria]"));
+    press("Enter");
+    ASSERT_TRUE(waitFor("EXIT=0"));
+}
+
 TEST(TerminalColours, NearestAnsiColourOfEachPaletteIndex) {
     // Dark brown (68, 34, 34) lands on dark grey rather than on black;
     // cyan and light cyan both need bright cyan.
