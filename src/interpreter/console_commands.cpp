@@ -2,12 +2,12 @@
 #include "interpreter/console_commands.h"
 
 #include "console/console.h"
-#include "line_input/line_editor.h"
 #include "desktop/program_execution.h"
 #include "interpreter/commands.h"
 #include "interpreter/file_commands.h"
 #include "interpreter/script.h"
 #include "interpreter/values.h"
+#include "line_input/line_editor.h"
 #include "platform/text.h"
 #include "sound/mci.h"
 #include "sound/wave_player.h"

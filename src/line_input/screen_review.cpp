@@ -158,7 +158,8 @@ void readRegion(Review& r, int r1, int c1, int r2, int c2, bool keep) {
 void readLine(Review& r) { readRegion(r, r.row, 1, r.row, COLS, true); }
 
 // The two-letter commands: where the region starts (I from the start, T or
-// L all, F to the end) and what it spans (T screen, L line, C field).
+// L all, F from the review cursor) and what it spans (T screen, L line, C
+// field). Screen regions leave the review cursor where reading stopped.
 void regionCommand(Review& r, uint8_t first) {
     char where = upperAscii(static_cast<char>(first));
     if (where != 'I' && where != 'T' && where != 'L' && where != 'F') {
@@ -169,33 +170,24 @@ void regionCommand(Review& r, uint8_t first) {
     stopSound();
     if (key == 0) readKey();
     char span = upperAscii(static_cast<char>(key));
+    const int column = std::min(r.column, COLS + 1);
     int fieldFrom, fieldTo;
     fieldBounds(r, fieldFrom, fieldTo);
-    const int column = std::min(r.column, COLS + 1);
-    if (where == 'I' && span == 'T') {
-        // Up to the character before the cursor; from column 1 that is the
-        // end of the row above.
-        if (column > 1 || r.row == 1) readRegion(r, 1, 1, r.row, column - 1, false);
-        else readRegion(r, 1, 1, r.row - 1, COLS, false);
-    } else if (where == 'I' && span == 'L') {
-        readRegion(r, r.row, 1, r.row, std::min(column - 1, COLS), true);
-    } else if (where == 'I' && span == 'C') {
-        readRegion(r, r.row, fieldFrom, r.row, std::min(column, COLS), true);
-    } else if (where != 'F' && where != 'I' && span == 'T') {
-        readRegion(r, 1, 1, ROWS, COLS, false);
-    } else if (where != 'F' && where != 'I' && span == 'L') {
-        readLine(r);
-    } else if (where != 'F' && where != 'I' && span == 'C') {
-        readRegion(r, r.row, fieldFrom, r.row, fieldTo, true);
-    } else if (where == 'F' && span == 'T') {
-        readRegion(r, r.row, column, ROWS, COLS, false);
-    } else if (where == 'F' && span == 'L') {
-        readRegion(r, r.row, column, r.row, COLS, true);
-    } else if (where == 'F' && span == 'C') {
-        readRegion(r, r.row, column, r.row, fieldTo, true);
-    } else {
-        refuse();
+    int r1 = r.row, c1 = 1, r2 = r.row, c2 = COLS;
+    if (span == 'T') r1 = 1, r2 = ROWS;
+    else if (span == 'C') c1 = fieldFrom, c2 = fieldTo;
+    else if (span != 'L') return refuse();
+    if (where == 'F') {
+        r1 = r.row;
+        c1 = column;
+    } else if (where == 'I') {
+        r2 = r.row;
+        // Up to the character before the cursor (in a field, the one under it).
+        c2 = std::min(span == 'C' ? column : column - 1, COLS);
+        // From column 1 that is the end of the row above.
+        if (c2 == 0 && r2 > r1) --r2, c2 = COLS;
     }
+    readRegion(r, r1, c1, r2, c2, span != 'T');
 }
 
 // The search text, typed blind: each character is said, Backspace says
