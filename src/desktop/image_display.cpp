@@ -44,6 +44,7 @@ struct DecodedJpeg {
 // error handler jumps back to, so the output lives with the caller.
 bool decodeJpeg(jpeg_decompress_struct* info, JpegErrors* errors, std::string_view jpeg, DecodedJpeg* out) {
     if (setjmp(errors->jump)) return false;
+    jpeg_create_decompress(info);
     jpeg_mem_src(info, reinterpret_cast<const unsigned char*>(jpeg.data()), static_cast<unsigned long>(jpeg.size()));
     jpeg_read_header(info, TRUE);
     if (static_cast<int64_t>(info->image_width) * info->image_height > MAX_PICTURE_PIXELS) return false;
@@ -133,13 +134,12 @@ bool writeFileBytes(const std::string& path, const std::string& bytes) {
 } // namespace
 
 bool jpegToBmp(std::string_view jpeg, std::string& bmp) {
-    jpeg_decompress_struct info;
+    jpeg_decompress_struct info{};  // destroying it is safe however far creating it got
     JpegErrors errors;
     info.err = jpeg_std_error(&errors.manager);
     errors.manager.error_exit = onJpegError;
     errors.manager.emit_message = onJpegMessage;
     errors.manager.output_message = onJpegOutput;
-    jpeg_create_decompress(&info);
     DecodedJpeg decoded;
     bool ok = decodeJpeg(&info, &errors, jpeg, &decoded);
     jpeg_destroy_decompress(&info);
