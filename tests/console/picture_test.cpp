@@ -2,6 +2,7 @@
 // the backend is handed to show.
 #include "console/console.h"
 #include "console/picture.h"
+#include "picture_backend.h"
 
 #include <gtest/gtest.h>
 
@@ -138,25 +139,7 @@ TEST(Picture, RefusesWhatItCannotShow) {
     EXPECT_FALSE(decodeBmp(encode(good).substr(0, 40), image));
 }
 
-// A backend that keeps what it was asked to show.
-struct PictureBackend : ConsoleBackend {
-    std::vector<uint8_t> rgb;
-    int width = -1, height = -1, x = -1, y = -1, calls = 0;
-    bool open() override { return true; }
-    void close() override {}
-    void drawRange(int, int, int, const uint8_t*, const uint8_t*) override {}
-    void drawAll(const uint8_t*, const uint8_t*) override {}
-    void setCursor(int, int, bool) override {}
-    void pollInput(std::vector<InputEvent>&, int, bool) override {}
-    void showPicture(const std::vector<uint8_t>& p, int w, int h, int px, int py) override {
-        rgb = p;
-        width = w;
-        height = h;
-        x = px;
-        y = py;
-        ++calls;
-    }
-};
+using picturetest::PictureBackend;
 
 TEST(Picture, TheBackendShowsTheLoadedPictureWhereItIsPlaced) {
     char dir[] = "/tmp/picture_test_XXXXXX";

@@ -6,6 +6,8 @@
 #include "desktop/image_display.h"
 #include "platform/paths.h"
 
+#include "../console/picture_backend.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -62,28 +64,7 @@ std::string makeJpeg(bool grey) {
     return jpeg;
 }
 
-struct PictureBackend : ConsoleBackend {
-    std::vector<uint8_t> rgb;
-    int width = -1, height = -1, x = -1, y = -1;
-    bool open() override { return true; }
-    void close() override {}
-    void drawRange(int, int, int, const uint8_t*, const uint8_t*) override {}
-    void drawAll(const uint8_t*, const uint8_t*) override {}
-    void setCursor(int, int, bool) override {}
-    void pollInput(std::vector<InputEvent>&, int, bool) override {}
-    void showPicture(const std::vector<uint8_t>& p, int w, int h, int px, int py) override {
-        rgb = p;
-        width = w;
-        height = h;
-        x = px;
-        y = py;
-    }
-    // The pixel at column, row of what is shown.
-    std::vector<int> at(int column, int row) const {
-        size_t i = (static_cast<size_t>(row) * width + column) * 3;
-        return {rgb[i], rgb[i + 1], rgb[i + 2]};
-    }
-};
+using picturetest::PictureBackend;
 
 // Each channel within `slack` of the expected one (JPEG is lossy).
 ::testing::AssertionResult near(const std::vector<int>& got, const std::vector<int>& want, int slack = 24) {
