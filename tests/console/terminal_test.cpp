@@ -159,8 +159,13 @@ TEST_F(TerminalTest, ScreenReviewFromTheLineEditor) {
     // Shift+Insert pastes the first row of the copy.
     startScript("escreve \"Radio Ondaria\"\nescreve \"Nome: \" &\nle a\nescreve \"[\" a \"]\"\nle mudo t&\n");
     ASSERT_TRUE(waitFor("Nome:"));
-    for (const char* key : {"C-M-F9", "Up", "C-IC", "Escape"}) press(key);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a lone Esc is told from Alt by a pause
+    // A terminal reports no key states: the modifiers asked for are those
+    // of the last key decoded, so Alt+Ctrl+F9 must be read before the next
+    // key comes. A lone Esc is told from Alt by a pause too.
+    press("C-M-F9");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    for (const char* key : {"Up", "C-IC", "Escape"}) press(key);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     press("S-IC");
     press("Enter");
     ASSERT_TRUE(waitFor("[Radio Ondaria]"));
