@@ -1,6 +1,5 @@
 // The command table, as data: each command word (upper-cased, Windows-1252)
-// and its handler. Words whose subsystems are not in this build yet fail
-// silently through commandNotAvailable.
+// and its handler.
 #include "interpreter/commands.h"
 
 #include "interpreter/console_commands.h"
@@ -8,7 +7,9 @@
 #include "interpreter/desktop_commands.h"
 #include "interpreter/download_command.h"
 #include "interpreter/file_commands.h"
+#include "interpreter/image_command.h"
 #include "interpreter/lista.h"
+#include "interpreter/menu_command.h"
 #include "interpreter/network_commands.h"
 #include "interpreter/program_commands.h"
 #include "interpreter/script.h"
@@ -18,8 +19,6 @@
 #include <cstdint>
 #include <iterator>
 #include <string>
-
-bool commandNotAvailable(std::string_view) { return false; }
 
 namespace {
 
@@ -106,10 +105,10 @@ const CommandEntry COMMAND_TABLE[] = {
     {"HANDLE", commandHandle},
     {"SENSOR", commandSensor},
     {"MSAA", commandMsaa},
-    {"MENU", commandNotAvailable},
+    {"MENU", commandMenu},
     {"EXECUTA", commandExecuta},
     {"EXISTEPROG", commandExisteprog},
-    {"IMAGEM", commandNotAvailable},
+    {"IMAGEM", commandImagem},
 };
 
 // Every executed line looks its word up, so the index is an open-addressing

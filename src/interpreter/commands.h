@@ -8,6 +8,3 @@ using CommandHandler = bool (*)(std::string_view args);
 
 // The handler of an upper-cased command word, or nullptr for an unknown word.
 CommandHandler findCommand(std::string_view upperWord);
-// Handler of the words whose subsystem is not part of this build yet: a
-// silent failure.
-bool commandNotAvailable(std::string_view args);

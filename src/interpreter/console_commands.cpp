@@ -2,7 +2,6 @@
 #include "interpreter/console_commands.h"
 
 #include "console/console.h"
-#include "console/line_editor.h"
 #include "desktop/input_synthesis.h"
 #include "desktop/program_execution.h"
 #include "desktop/window_search.h"
@@ -10,6 +9,7 @@
 #include "interpreter/file_commands.h"
 #include "interpreter/script.h"
 #include "interpreter/values.h"
+#include "line_input/line_editor.h"
 #include "platform/text.h"
 #include "sound/mci.h"
 #include "sound/wave_player.h"
@@ -45,13 +45,16 @@ void resetConsoleCommands() {
     mciCloseAll();
 }
 
+std::string keyNotation(uint8_t key, uint8_t code) {
+    if (key == 0) return "#0#" + decimal(code);
+    if (key < 32) return "#" + decimal(key);
+    return std::string(1, static_cast<char>(key));
+}
+
 std::string readKeyNotation(bool echo, bool withModifiers) {
     uint8_t key = echo ? readKeyEcho() : readKey();
-    std::string notation;
-    if (key == 0) notation = "#0#" + decimal(readKey());
-    else if (key < 32 || withModifiers) notation = "#" + decimal(key);
-    else notation = std::string(1, static_cast<char>(key));
-    if (withModifiers) notation = keyModifierFlags() + notation;
+    std::string notation = keyNotation(key, key == 0 ? readKey() : 0);
+    if (withModifiers) notation = keyModifierFlags() + (key == 0 ? notation : "#" + decimal(key));
     return notation;
 }
 

@@ -2,6 +2,7 @@
 // ALARME, ESPERA, TELA, COR, FUNDO, TÍTULO, MENSAGEM, TOCA, MCI and MIDI.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,8 @@ void resetConsoleCommands();
 // is itself, a control key "#" and its code, a special key "#0#" and its
 // second code.
 std::string readKeyNotation(bool echo, bool withModifiers);
+// The notation of `key` (0 for a special key, whose code is `code`).
+std::string keyNotation(uint8_t key, uint8_t code);
 
 bool commandEscreve(std::string_view args);
 bool commandLe(std::string_view args);

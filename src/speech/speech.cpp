@@ -184,6 +184,7 @@ void closeSpeech() {
 }
 
 int speechSpeed() { return speed; }
+bool speechServerActive() { return serverOn; }
 const std::string& letterDirectory() { return letterDir; }
 const std::string& programSoundDirectory() { return programSoundDir; }
 

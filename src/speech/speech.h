@@ -14,6 +14,8 @@
 void initSpeech(int speed, std::string_view soundDirectory);
 void closeSpeech();
 int speechSpeed();
+// True while whole texts go to a speech server rather than the built-in voice.
+bool speechServerActive();
 
 void speakText(std::string_view text);
 void writeSpeak(std::string_view text);

@@ -170,6 +170,26 @@ TEST_F(TerminalTest, SuspendGivesTheTerminalBackAndResumeRepaints) {
     ASSERT_TRUE(waitFor("EXIT=0"));
 }
 
+TEST_F(TerminalTest, ScreenReviewFromTheLineEditor) {
+    // Alt+Ctrl+F9 reviews the screen; Ctrl+Insert copies it there (Ctrl+C
+    // ends the program in a terminal), Esc goes back to the field and
+    // Shift+Insert pastes the first row of the copy.
+    startScript("escreve \"Radio Ondaria\"\nescreve \"Nome: \" &\nle a\nescreve \"[\" a \"]\"\nle mudo t&\n");
+    ASSERT_TRUE(waitFor("Nome:"));
+    // A terminal reports no key states: the modifiers asked for are those
+    // of the last key decoded, so Alt+Ctrl+F9 must be read before the next
+    // key comes. A lone Esc is told from Alt by a pause too.
+    press("C-M-F9");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    for (const char* key : {"Up", "C-IC", "Escape"}) press(key);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    press("S-IC");
+    press("Enter");
+    ASSERT_TRUE(waitFor("[Radio Ondaria]"));
+    press("Enter");
+    ASSERT_TRUE(waitFor("EXIT=0"));
+}
+
 TEST(TerminalColours, NearestAnsiColourOfEachPaletteIndex) {
     // Dark brown (68, 34, 34) lands on dark grey rather than on black;
     // cyan and light cyan both need bright cyan.

@@ -3,10 +3,11 @@
 // voice, the arrow keys say the character they pass, function keys read the
 // word or the whole line, short recorded prompts announce deletions. It also
 // dials the line as telephone tones, opens the word under the cursor (a web
-// address, a program or a document), changes the speech speed and tells the
-// time and date. It owns the state of one call (the field, cursor, scroll
-// and selection); the echo and first-key-clears flags belong to the speech
-// facade, which the editor speaks through.
+// address, a program or a document), changes the speech speed, tells the
+// time and date and enters screen review (Alt+Ctrl+F9). It owns the state
+// of one call (the field, cursor, scroll and selection); the echo and
+// first-key-clears flags belong to the speech facade, which the editor
+// speaks through.
 #pragma once
 
 #include <string>

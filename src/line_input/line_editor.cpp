@@ -1,8 +1,9 @@
 // The talking line editor (see line_editor.h).
-#include "console/line_editor.h"
+#include "line_input/line_editor.h"
 
 #include "console/console.h"
 #include "desktop/program_execution.h"
+#include "line_input/screen_review.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -361,8 +362,6 @@ void tellDate() {
     note("date");
     speakDate();
 }
-// The screen review mode is not in this build yet.
-void reviewScreenMode() { refuse(); }
 
 // The special keys; an exit code, or -1 to go on.
 int handleSpecial(Editor& ed, int code, bool alt) {
@@ -407,7 +406,7 @@ int handleSpecial(Editor& ed, int code, bool alt) {
     case KEY_CTRL_F8: tellDate(); return -1;
     case KEY_CTRL_F9:
         if (!alt) return LINE_EXIT_CTRL_F9;
-        reviewScreenMode();
+        reviewScreen();
         return -1;
     case KEY_CTRL_LEFT: wordLeft(ed); return -1;
     case KEY_CTRL_RIGHT: wordRight(ed); return -1;
